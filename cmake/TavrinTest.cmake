@@ -1,0 +1,15 @@
+include(GoogleTest)
+
+add_library(tavrin_test_main STATIC ${PROJECT_SOURCE_DIR}/tests/support/TestMain.cpp)
+target_link_libraries(tavrin_test_main PUBLIC GTest::gtest GTest::gmock)
+target_compile_definitions(tavrin_test_main PRIVATE TAVRIN_CORPUS_DEFAULT="${TAVRIN_CORPUS}")
+
+# tavrin_test(name SOURCES ... DEPS ...)
+function(tavrin_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  tavrin_target(${name})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} tavrin_test_main)
+  gtest_discover_tests(${name} TEST_PREFIX "${name}." DISCOVERY_TIMEOUT 60)
+endfunction()

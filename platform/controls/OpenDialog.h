@@ -1,0 +1,36 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "platform/controls/Control.h"
+
+namespace tavrin {
+
+// The file-open dialog. It keeps the last file name the user confirmed for
+// the rest of the run. What asks the user is set by the window (a real
+// dialog) or by a test (a scripted answer); paths are native bytes.
+class OpenDialog : public Control {
+ public:
+  using Picker = std::function<std::optional<std::string>(const std::string& initial)>;
+  using Control::Control;
+
+  const std::string& FileName() const { return fileName_; }
+  void SetPicker(Picker picker) { picker_ = std::move(picker); }
+
+  // Asks for a file; true when the user confirmed one.
+  bool Execute() {
+    if (!picker_) return false;
+    std::optional<std::string> chosen = picker_(fileName_);
+    if (!chosen) return false;
+    fileName_ = std::move(*chosen);
+    return true;
+  }
+
+ private:
+  std::string fileName_;
+  Picker picker_;
+};
+
+}  // namespace tavrin

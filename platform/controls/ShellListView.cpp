@@ -1,0 +1,56 @@
+#include "platform/controls/ShellListView.h"
+
+#include <cstdio>
+#include <filesystem>
+
+namespace tavrin {
+
+std::error_code ShellListView::SetFolder(std::string folder) {
+  std::error_code error;
+  folder_ = std::move(folder);
+  items_ = ListFolder(folder_, error);
+  selected_.assign(items_.size(), false);
+  NotifyChanged();
+  return error;
+}
+
+void ShellListView::SetSelected(int index, bool selected) {
+  selected_.at(Index(index)) = selected;
+  NotifyChanged();
+}
+
+void ShellListView::Open(int index) {
+  const FolderItem& item = Item(index);
+  if (!item.isFolder) return;
+  OpenFolder(item.path);
+}
+
+void ShellListView::OpenFolder(std::string folder) {
+  // With a linked combo box the combo lists the folder for us.
+  if (onFolderOpened_) {
+    onFolderOpened_(folder);
+  } else {
+    SetFolder(std::move(folder));
+  }
+}
+
+std::error_code ShellListView::Rename(int index, const std::string& newName) {
+  namespace fs = std::filesystem;
+  if (newName.empty() || newName == "." || newName == ".." ||
+      newName.find('/') != std::string::npos) {
+    return std::make_error_code(std::errc::invalid_argument);
+  }
+  const FolderItem& item = Item(index);
+  fs::path target = fs::path(item.path).parent_path() / newName;
+  if (target == fs::path(item.path)) return {};
+  // rename() would silently replace an existing file of that name.
+  std::error_code error;
+  if (fs::exists(fs::symlink_status(target, error))) {
+    return std::make_error_code(std::errc::file_exists);
+  }
+  fs::rename(item.path, target, error);
+  if (!error) Refresh();
+  return error;
+}
+
+}  // namespace tavrin

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "platform/FolderListing.h"
+#include "platform/controls/Control.h"
+
+namespace tavrin {
+
+// The folder list view: the items of one folder in sorted order, each with a
+// selected flag. Several items may be selected at once.
+class ShellListView : public Control {
+ public:
+  using Control::Control;
+
+  const std::string& Folder() const { return folder_; }
+  // Lists `folder` anew; the selection is cleared. A folder that cannot be
+  // listed leaves the view empty and gives the reason.
+  std::error_code SetFolder(std::string folder);
+  std::error_code Refresh() { return SetFolder(folder_); }
+
+  int Count() const { return static_cast<int>(items_.size()); }
+  const FolderItem& Item(int index) const { return items_.at(Index(index)); }
+  // The item's parsing name: its absolute path.
+  const std::string& ParsingName(int index) const { return Item(index).path; }
+
+  bool Selected(int index) const { return selected_.at(Index(index)); }
+  void SetSelected(int index, bool selected);
+
+  // The user opened an item: a folder is entered and the linked combo box
+  // follows it; a file is left alone.
+  void Open(int index);
+  // Goes to `folder` (the user went up, say), with the combo box following.
+  void OpenFolder(std::string folder);
+  void SetOnFolderOpened(std::function<void(const std::string&)> handler) {
+    onFolderOpened_ = std::move(handler);
+  }
+
+  // The user gave an item a new name in place. The file or folder is
+  // renamed; on failure nothing changes and the reason is given.
+  std::error_code Rename(int index, const std::string& newName);
+
+ private:
+  static std::size_t Index(int index) { return static_cast<std::size_t>(index); }
+
+  std::string folder_;
+  std::vector<FolderItem> items_;
+  std::vector<bool> selected_;
+  std::function<void(const std::string&)> onFolderOpened_;
+};
+
+}  // namespace tavrin
