@@ -1,26 +1,40 @@
-// Until the window exists, the program builds its form, runs its start-up
-// and says what it is.
-#include <cstdio>
+// The program: one window over the form's controls.
 
+#include <QApplication>
+#include <QFileDialog>
+#include <QIcon>
+
+#include "app/TAboutBox.h"
 #include "app/TForm1.h"
 #include "platform/FilePaths.h"
-#include "platform/ScriptedDialogs.h"
-#include "platform/WindowHost.h"
-
-namespace {
-class NoWindow : public tavrin::WindowHost {
-  void ShowModal(tavrin::Control&) override {}
-  void RequestClose() override {}
-  void ShowHelpContents(const std::string&) override {}
-};
-}  // namespace
+#include "platform/qt/FormWindow.h"
+#include "platform/qt/QtDialogs.h"
+#include "platform/qt/QtText.h"
 
 int main(int argc, char** argv) {
-  std::string self = tavrin::ExecutablePath(argc > 0 ? argv[0] : "tavrin");
-  tavrin::ScriptedDialogs dialogs(tavrin::ProgramTitle(self));
-  NoWindow host;
+  QApplication application(argc, argv);
+  application.setWindowIcon(QIcon(QStringLiteral(":/tavrin/icon.png")));
+  const std::string self = tavrin::ExecutablePath(argc > 0 ? argv[0] : "tavrin");
+
+  tavrin::qt::QtDialogs dialogs(tavrin::ProgramTitle(self));
+  tavrin::qt::QtWindowHost host;
   tavrin::TForm1 form(dialogs, host, self);
-  form.FormCreate();
-  std::puts("Tavrin: the core is built and its start-up ran; the desktop window comes next.");
-  return 0;
+  form.OpenDialog1.SetPicker([](const std::string& initial) -> std::optional<std::string> {
+    QString chosen = QFileDialog::getOpenFileName(QApplication::activeWindow(), QString(),
+                                                  tavrin::qt::FromNativePath(initial));
+    if (chosen.isEmpty()) return std::nullopt;
+    return tavrin::qt::ToNativePath(chosen);
+  });
+  tavrin::RunHandler(dialogs, [&] { form.FormCreate(); });
+
+  tavrin::TAboutBox aboutBox;
+  form.AttachAboutBox(aboutBox);
+
+  // Declared after the controls it shows, so its views go first at exit.
+  tavrin::qt::FormWindow window(dialogs);
+  dialogs.SetParent(&window);
+  host.SetWindow(&window);
+  window.Attach(form, &form.MainMenu1, [&form] { return form.FormCloseQuery(); });
+  window.ShowCentred();
+  return QApplication::exec();
 }

@@ -1,0 +1,117 @@
+#include "platform/qt/FormWindow.h"
+
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QFileInfo>
+#include <QMenuBar>
+#include <QScreen>
+#include <QUrl>
+
+#include "platform/CodePage.h"
+#include "platform/qt/QtText.h"
+#include "platform/qt/ViewBuilder.h"
+
+namespace tavrin::qt {
+namespace {
+
+std::string DisplayPath(const std::string& path) {
+  QByteArray utf8 = FromNativePath(path).toUtf8();
+  return codepage::Utf8ToCp932ForDisplay({utf8.constData(), static_cast<std::size_t>(utf8.size())});
+}
+
+void BuildMenu(QMenuBar* bar, MainMenu& menu, Dialogs& dialogs) {
+  for (Control* child : menu.Children()) {
+    auto* top = dynamic_cast<MenuItem*>(child);
+    if (top == nullptr) continue;
+    QMenu* qmenu = bar->addMenu(FromCp932(top->Caption()));
+    qmenu->setObjectName(QString::fromStdString(top->Name()));
+    for (Control* grandChild : top->Children()) {
+      auto* item = dynamic_cast<MenuItem*>(grandChild);
+      if (item == nullptr) continue;
+      QAction* action = qmenu->addAction(FromCp932(item->Caption()));
+      action->setObjectName(QString::fromStdString(item->Name()));
+      QObject::connect(action, &QAction::triggered, qmenu,
+                       [item, &dialogs] { RunHandler(dialogs, [item] { item->Click(); }); });
+    }
+  }
+}
+
+}  // namespace
+
+FormWindow::FormWindow(Dialogs& dialogs, QWidget* parent)
+    : QMainWindow(parent), dialogs_(dialogs) {}
+
+void FormWindow::Attach(Control& form, MainMenu* menu, std::function<bool()> closeQuery) {
+  closeQuery_ = std::move(closeQuery);
+  setObjectName(QString::fromStdString(form.Name()));
+  setWindowTitle(FromCp932(form.Caption()));
+  setFont(ToQFont(form.EffectiveFont()));
+  if (menu != nullptr) BuildMenu(menuBar(), *menu, dialogs_);
+  auto* client = new QWidget(this);
+  client->setObjectName(QStringLiteral("ClientArea"));
+  client->setAutoFillBackground(true);
+  client->setBackgroundRole(QPalette::Button);
+  // The given size is the whole window's, frame and caption included; the
+  // client area is what is left inside a common frame (4 pixels each side,
+  // a caption of 26 and the menu bar).
+  const Rect& bounds = form.Bounds();
+  client->setFixedSize(bounds.width - 8, bounds.height - 8 - 26 - menuBar()->sizeHint().height());
+  setCentralWidget(client);
+  BuildChildViews(form, client, dialogs_);
+  adjustSize();
+}
+
+void FormWindow::ShowCentred() {
+  if (QScreen* screen = this->screen()) {
+    QRect area = screen->availableGeometry();
+    move(area.center() - rect().center());
+  }
+  show();
+}
+
+void FormWindow::closeEvent(QCloseEvent* event) {
+  bool allow = false;
+  RunHandler(dialogs_, [&] { allow = !closeQuery_ || closeQuery_(); });
+  if (allow) {
+    event->accept();
+  } else {
+    event->ignore();
+  }
+}
+
+QDialog* FormWindow::DialogFor(Control& dialog) {
+  if (auto it = dialogs_built_.find(&dialog); it != dialogs_built_.end()) return it->second;
+  auto* view = new QDialog(this, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
+  view->setObjectName(QString::fromStdString(dialog.Name()));
+  view->setWindowTitle(FromCp932(dialog.Caption()));
+  view->setFont(ToQFont(dialog.EffectiveFont()));
+  view->setFixedSize(dialog.Bounds().width, dialog.Bounds().height);
+  view->setSizeGripEnabled(false);
+  BuildChildViews(dialog, view, dialogs_);
+  dialogs_built_.emplace(&dialog, view);
+  return view;
+}
+
+void FormWindow::ShowModal(Control& dialog) {
+  QDialog* view = DialogFor(dialog);
+  if (QScreen* screen = view->screen()) {
+    view->move(screen->availableGeometry().center() - view->rect().center());
+  }
+  view->exec();
+}
+
+void FormWindow::ShowHelpContents(const std::string& helpFile) {
+  QFileInfo file(FromNativePath(helpFile));
+  if (!file.isFile()) {
+    dialogs_.Message(codepage::Cp932("ヘルプファイルが見つかりません\r\n\"") +
+                     DisplayPath(helpFile) + "\"");
+    return;
+  }
+  if (!QDesktopServices::openUrl(QUrl::fromLocalFile(file.absoluteFilePath()))) {
+    dialogs_.Message(codepage::Cp932("ヘルプファイルを開くアプリケーションがありません\r\n\"") +
+                     DisplayPath(helpFile) + "\"");
+  }
+}
+
+}  // namespace tavrin::qt

@@ -1,0 +1,28 @@
+#pragma once
+// The one place where the program's CP932 text and the system's path bytes
+// meet the toolkit's UTF-16 strings.
+
+#include <QColor>
+#include <QFont>
+#include <QString>
+#include <optional>
+#include <string>
+
+#include "platform/controls/Control.h"
+
+namespace tavrin::qt {
+
+QString FromCp932(const std::string& cp932);
+// Nothing when `text` holds a character CP932 cannot represent; `bad` then
+// receives that character.
+std::optional<std::string> ToCp932(const QString& text, QString* bad = nullptr);
+
+QString FromNativePath(const std::string& path);
+std::string ToNativePath(const QString& path);
+
+// The families tried in order: the program's own font, its Latin name, and a
+// metric-compatible Japanese font that Linux desktops carry.
+QFont ToQFont(const Font& font);
+QColor ToQColor(Rgb rgb);
+
+}  // namespace tavrin::qt

@@ -1,0 +1,359 @@
+#include <gtest/gtest.h>
+
+#include <QAbstractItemView>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <filesystem>
+#include <fstream>
+
+#include "app/TForm1.h"
+#include "grids/RowCatalogue.h"
+#include "platform/CodePage.h"
+#include "platform/ScriptedDialogs.h"
+#include "platform/controls/EditMask.h"
+#include "platform/qt/FormWindow.h"
+#include "platform/qt/QtText.h"
+#include "qt/QtTestEnvironment.h"
+#include "support/TempDir.h"
+
+namespace tavrin {
+namespace {
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    form.FormCreate();
+    form.AttachAboutBox(about);
+    host.SetWindow(&window);
+    window.Attach(form, &form.MainMenu1, [this] { return form.FormCloseQuery(); });
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  }
+
+  template <typename T = QWidget>
+  T* Find(const char* name) {
+    T* widget = window.findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(widget, nullptr) << name;
+    return widget;
+  }
+
+  // The point inside the check box of item `row` of a check list.
+  static QPoint BoxOf(QListWidget* list, int row) {
+    QRect rect = list->visualItemRect(list->item(row));
+    return {rect.left() + 5, rect.center().y()};
+  }
+
+  ScriptedDialogs dialogs{"tavrin"};
+  qt::QtWindowHost host;
+  TForm1 form{dialogs, host, "/opt/tavrin/tavrin"};
+  TAboutBox about;
+  qt::FormWindow window{dialogs};  // last: its views go before the controls
+};
+
+struct Placed {
+  const char* name;
+  QRect geometry;  // an empty size: the control sizes itself
+  const char* captionUtf8;
+  bool bold;
+};
+
+TEST_F(MainWindowTest, EveryControlSitsWhereTheLayoutPutsIt) {
+  const Placed controls[] = {
+      {"Label1",
+       {16, 0, 0, 0},
+       "The Summary Information Property Set / The Document Summary Information Set / File Date "
+       "Time",
+       true},
+      {"PageControl1", {8, 16, 641, 521}, nullptr, false},
+      {"GroupBox7", {656, 0, 129, 233}, "選択項目", false},
+      {"CheckListBox1", {8, 16, 113, 209}, nullptr, false},
+      {"GroupBox11", {655, 240, 129, 193}, "選択項目", false},
+      {"CheckListBox3", {8, 16, 113, 169}, nullptr, false},
+      {"GroupBox8", {656, 440, 129, 65}, "選択項目(File Time)", false},
+      {"CheckListBox2", {8, 16, 113, 41}, nullptr, false},
+      {"Button8", {656, 512, 129, 25}, "終了", false},
+      {"GroupBox2", {8, 8, 249, 449}, "The Summary Information Property Set", false},
+      {"ValueListEditor1", {8, 16, 234, 369}, nullptr, false},
+      {"GroupBox9", {264, 8, 249, 337}, "The Document Summary Information Set", false},
+      {"ValueListEditor5", {8, 16, 234, 313}, nullptr, false},
+      {"GroupBox3", {264, 352, 249, 105}, "File Date Time", false},
+      {"ValueListEditor3", {8, 16, 234, 81}, nullptr, false},
+      {"GroupBox1", {520, 8, 105, 201}, "日時セット", false},
+      {"Button1", {520, 264, 105, 33}, "表示", false},
+      {"Button2", {520, 304, 105, 33}, "変更", true},
+      {"Button11", {520, 344, 105, 33}, "クリア", false},
+      {"Button5", {520, 384, 105, 33}, "対象 <- 規定値", true},
+      {"Button4", {520, 424, 105, 33}, "対象 -> 規定値", true},
+      {"Label2", {16, 472, 0, 0}, "ファイル名", false},
+      {"Edit1", {80, 466, 409, 20}, "", false},
+      {"Button3", {488, 464, 25, 25}, "...", false},
+      {"Button16", {520, 464, 105, 25}, "ファイル名クリア", false},
+      {"GroupBox4", {8, 8, 249, 449}, "The Summary Information Property Set", false},
+      {"ValueListEditor2", {8, 16, 234, 369}, nullptr, false},
+      {"GroupBox10", {264, 8, 249, 337}, "The Document Summary Information Set", false},
+      {"ValueListEditor6", {8, 16, 234, 313}, nullptr, false},
+      {"GroupBox5", {264, 352, 249, 105}, "File Date Time", false},
+      {"ValueListEditor4", {8, 16, 234, 81}, nullptr, false},
+      {"GroupBox6", {520, 8, 105, 201}, "日時セット", false},
+      {"Button7", {520, 344, 105, 33}, "読込", false},
+      {"Button6", {520, 384, 105, 33}, "保存", false},
+      {"Button12", {520, 424, 105, 33}, "クリア", false},
+      {"ShellListView1", {8, 8, 585, 385}, nullptr, false},
+      {"ShellComboBox1", {8, 416, 273, 22}, nullptr, false},
+      {"Button13", {520, 408, 73, 33}, "一括更新", true},
+  };
+  for (const Placed& c : controls) {
+    SCOPED_TRACE(c.name);
+    QWidget* widget = Find(c.name);
+    if (widget == nullptr) continue;
+    if (c.geometry.isEmpty()) {
+      EXPECT_EQ(widget->pos(), c.geometry.topLeft());
+    } else {
+      EXPECT_EQ(widget->geometry(), c.geometry);
+    }
+    EXPECT_EQ(widget->font().bold(), c.bold);
+    if (c.captionUtf8 == nullptr) continue;
+    QString caption = QString::fromUtf8(c.captionUtf8);
+    QString shown;
+    if (auto* button = qobject_cast<QPushButton*>(widget)) shown = button->text();
+    if (auto* group = qobject_cast<QGroupBox*>(widget)) shown = group->title();
+    if (auto* label = qobject_cast<QLabel*>(widget)) shown = label->text();
+    if (auto* edit = qobject_cast<QLineEdit*>(widget)) shown = edit->text();
+    EXPECT_EQ(shown, caption);
+  }
+  for (const char* group : {"GroupBox7", "GroupBox11", "GroupBox8"}) {
+    EXPECT_EQ(Find(group)->font().pixelSize(), 11) << group;
+  }
+  EXPECT_EQ(Find("Button1")->font().pixelSize(), 12);
+  EXPECT_TRUE(Find("Button1")->font().families().contains(QStringLiteral("IPAPGothic")));
+}
+
+TEST_F(MainWindowTest, WindowPagesMenuAndGridsAreAsDesigned) {
+  EXPECT_EQ(window.windowTitle(), QStringLiteral("Tavrin"));
+  auto* pages = Find<QTabWidget>("PageControl1");
+  ASSERT_EQ(pages->count(), 3);
+  EXPECT_EQ(pages->tabText(0), QStringLiteral("対象"));
+  EXPECT_EQ(pages->tabText(1), QStringLiteral("規定値"));
+  EXPECT_EQ(pages->tabText(2), QStringLiteral("一括"));
+  EXPECT_EQ(pages->currentIndex(), 0);
+
+  QList<QAction*> menus = window.menuBar()->actions();
+  ASSERT_EQ(menus.size(), 1);
+  EXPECT_EQ(menus[0]->text(), QStringLiteral("&Help"));
+  QList<QAction*> items = menus[0]->menu()->actions();
+  ASSERT_EQ(items.size(), 2);
+  EXPECT_EQ(items[0]->text(), QStringLiteral("TavrinHelp"));
+  EXPECT_EQ(items[1]->text(), QStringLiteral("About"));
+
+  for (const char* name : {"ValueListEditor1", "ValueListEditor4"}) {
+    auto* grid = Find<QTableView>(name);
+    EXPECT_EQ(grid->model()->headerData(0, Qt::Horizontal), QStringLiteral("プロパティ"));
+    EXPECT_EQ(grid->model()->headerData(1, Qt::Horizontal), QStringLiteral("値"));
+    EXPECT_EQ(grid->rowHeight(0), 18);
+    EXPECT_TRUE(grid->showGrid());
+  }
+  EXPECT_EQ(Find<QTableView>("ValueListEditor1")->columnWidth(0), 101);
+  EXPECT_EQ(Find<QTableView>("ValueListEditor1")->columnWidth(1), 127);
+  EXPECT_EQ(Find<QTableView>("ValueListEditor4")->columnWidth(0), 102);
+  EXPECT_EQ(Find<QTableView>("ValueListEditor4")->columnWidth(1), 126);
+  auto* list = Find<QListWidget>("CheckListBox1");
+  EXPECT_EQ(list->count(), 18);
+  EXPECT_EQ(list->visualItemRect(list->item(0)).height(), 11);
+}
+
+TEST_F(MainWindowTest, ClickAndSpaceToggleAnItemAndBothGridsFollow) {
+  auto* list = Find<QListWidget>("CheckListBox1");
+  const int title = summary_row::kTitle;
+  int repaints = form.ValueListEditor2.RepaintCount();
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, BoxOf(list, title));
+  EXPECT_TRUE(form.CheckListBox1.Checked(title));
+  EXPECT_FALSE(form.ValueListEditor1.ItemProps(title).readOnly);
+  EXPECT_FALSE(form.ValueListEditor2.ItemProps(title).readOnly);
+  EXPECT_EQ(form.ValueListEditor2.RepaintCount(), repaints + 1);
+  EXPECT_EQ(list->item(title)->checkState(), Qt::Checked);
+
+  list->setFocus();
+  list->setCurrentRow(title);
+  QTest::keyClick(list, Qt::Key_Space);
+  EXPECT_FALSE(form.CheckListBox1.Checked(title));
+  EXPECT_TRUE(form.ValueListEditor1.ItemProps(title).readOnly);
+  EXPECT_TRUE(form.ValueListEditor2.ItemProps(title).readOnly);
+
+  // A click on the text only chooses the item.
+  QRect text = list->visualItemRect(list->item(title));
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, {text.left() + 60, text.center().y()});
+  EXPECT_FALSE(form.CheckListBox1.Checked(title));
+}
+
+TEST_F(MainWindowTest, DisabledItemsToggleNeitherByMouseNorByKeyboard) {
+  auto* list = Find<QListWidget>("CheckListBox3");
+  for (int row : {docsummary_row::kHeadingPairs, docsummary_row::kTitlesOfParts}) {
+    EXPECT_FALSE(list->item(row)->flags() & Qt::ItemIsEnabled);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, BoxOf(list, row));
+    list->setCurrentRow(row);
+    QTest::keyClick(list, Qt::Key_Space);
+    EXPECT_FALSE(form.CheckListBox3.Checked(row));
+    EXPECT_TRUE(form.ValueListEditor5.ItemProps(row).readOnly);
+  }
+}
+
+class GridEditingTest : public MainWindowTest {
+ protected:
+  // Selects `row` of the Summary set and puts the cursor into its value.
+  QWidget* EditRow(int row) {
+    form.CheckListBox1.UserToggle(row);
+    auto* grid = Find<QTableView>("ValueListEditor1");
+    grid->setFocus();
+    grid->setCurrentIndex(grid->model()->index(row, 1));
+    QTest::qWait(20);
+    QWidget* editor = grid->findChild<QWidget*>(QStringLiteral("CellEditor"));
+    EXPECT_NE(editor, nullptr);
+    if (editor != nullptr) editor->setFocus();
+    return editor;
+  }
+  static QWidget* Typed(QWidget* editor) {
+    if (auto* combo = qobject_cast<QComboBox*>(editor)) return combo->lineEdit();
+    return editor;
+  }
+};
+
+TEST_F(GridEditingTest, TypingADateThroughTheMaskedEditor) {
+  QWidget* editor = EditRow(summary_row::kLastPrinted);
+  ASSERT_NE(editor, nullptr);
+  EXPECT_EQ(qobject_cast<QLineEdit*>(editor)->text(), QStringLiteral("____/__/__ __:__:__"));
+  QTest::keyClicks(editor, QStringLiteral("20040131x090500"));
+  QTest::keyClick(editor, Qt::Key_Return);
+  QTest::qWait(20);  // the grid takes the value once the editor has seen the key
+  EXPECT_EQ(form.ValueListEditor1.Value(summary_row::kLastPrinted),
+            codepage::Cp932("2004/01/31 09:05:00"));
+  EXPECT_TRUE(dialogs.ShownBoxes().empty());
+}
+
+TEST_F(GridEditingTest, AnIncompleteDateIsRefusedAndEscapeRestoresIt) {
+  form.ValueListEditor1.SetValueAt(summary_row::kCreated, codepage::Cp932("2001/02/03 04:05:06"));
+  QWidget* editor = EditRow(summary_row::kCreated);
+  ASSERT_NE(editor, nullptr);
+  QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(editor, QStringLiteral("2024"));
+  QTest::keyClick(editor, Qt::Key_Return);
+  ASSERT_EQ(dialogs.ShownBoxes().size(), 1u);
+  EXPECT_EQ(dialogs.ShownBoxes()[0].text, EditMaskRefusalMessage());
+  EXPECT_TRUE(editor->isVisible());
+  QTest::keyClick(editor, Qt::Key_Escape);
+  EXPECT_EQ(form.ValueListEditor1.Value(summary_row::kCreated),
+            codepage::Cp932("2001/02/03 04:05:06"));
+}
+
+TEST_F(GridEditingTest, APickListOffersExactlyItsEntriesAndStillTakesTyping) {
+  QWidget* editor = EditRow(summary_row::kSecurity);
+  auto* combo = qobject_cast<QComboBox*>(editor);
+  ASSERT_NE(combo, nullptr);
+  QStringList entries;
+  for (int i = 0; i < combo->count(); ++i) entries << combo->itemText(i);
+  EXPECT_EQ(entries, (QStringList{"0", "2", "4", "8"}));
+  QTest::keyClick(Typed(editor), Qt::Key_Backspace);
+  QTest::keyClicks(Typed(editor), QStringLiteral("3"));
+  QTest::keyClick(Typed(editor), Qt::Key_Return);
+  QTest::qWait(20);
+  EXPECT_EQ(form.ValueListEditor1.Value(summary_row::kSecurity), "3");
+}
+
+TEST_F(GridEditingTest, ReadOnlyRowsRefuseTheUserButShowWhatTheProgramWrites) {
+  auto* grid = Find<QTableView>("ValueListEditor1");
+  form.ValueListEditor1.SetValueAt(summary_row::kTitle, "abc");
+  QModelIndex title = grid->model()->index(summary_row::kTitle, 1);
+  EXPECT_EQ(grid->model()->data(title).toString(), QStringLiteral("abc"));
+  EXPECT_FALSE(grid->model()->flags(title) & Qt::ItemIsEditable);
+  EXPECT_FALSE(grid->model()->setData(title, QStringLiteral("x")));
+  EXPECT_EQ(form.ValueListEditor1.Value(summary_row::kTitle), "abc");
+}
+
+TEST_F(MainWindowTest, TheAboutBoxOpensModallyClosesWithEnterAndOpensAgain) {
+  for (int round = 0; round < 2; ++round) {
+    bool sawModal = false;
+    QTimer::singleShot(50, [&] {
+      auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(dialog, nullptr);
+      sawModal = dialog->isModal() && dialog->isVisible();
+      EXPECT_EQ(dialog->windowTitle(), QStringLiteral("バージョン情報"));
+      EXPECT_EQ(dialog->size(), QSize(254, 161));
+      auto* ok = dialog->findChild<QPushButton*>(QStringLiteral("OKButton"));
+      ASSERT_NE(ok, nullptr);
+      EXPECT_TRUE(ok->isDefault());
+      EXPECT_EQ(ok->geometry(), QRect(87, 124, 75, 25));
+      QTest::keyClick(dialog, Qt::Key_Return);
+    });
+    window.menuBar()->actions()[0]->menu()->actions()[1]->trigger();
+    EXPECT_TRUE(sawModal);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+  }
+}
+
+TEST_F(MainWindowTest, TheCloseButtonClosesLikeTheCloseBox) {
+  QTest::mouseClick(Find("Button8"), Qt::LeftButton);
+  EXPECT_FALSE(window.isVisible());
+}
+
+TEST_F(MainWindowTest, AMissingHelpFileIsNamedInAMessage) {
+  window.menuBar()->actions()[0]->menu()->actions()[0]->trigger();
+  ASSERT_EQ(dialogs.ShownBoxes().size(), 1u);
+  EXPECT_NE(dialogs.ShownBoxes()[0].text.find("/opt/tavrin/tavrin.hlp"), std::string::npos);
+}
+
+TEST_F(MainWindowTest, FolderViewsFollowEachOtherAndRenameInPlace) {
+  testing::TempDir dir;
+  std::filesystem::create_directory(dir.path() / "sub");
+  std::ofstream(dir.path() / "one.doc") << "1";
+  std::ofstream(dir.path() / "two.doc") << "2";
+  auto* combo = Find<QComboBox>("ShellComboBox1");
+  auto* list = Find<QTreeWidget>("ShellListView1");
+  EXPECT_EQ(combo->lineEdit()->text(), QStringLiteral("コンピュータ"));
+
+  form.ShellComboBox1.SetPath(dir.path().string());
+  ASSERT_EQ(list->topLevelItemCount(), 3);
+  EXPECT_EQ(combo->lineEdit()->text(), qt::FromNativePath(dir.path().string()));
+  list->topLevelItem(1)->setSelected(true);
+  list->topLevelItem(2)->setSelected(true);
+  EXPECT_FALSE(form.ShellListView1.Selected(0));
+  EXPECT_TRUE(form.ShellListView1.Selected(1));
+  EXPECT_TRUE(form.ShellListView1.Selected(2));
+
+  list->topLevelItem(1)->setText(0, QStringLiteral("two.doc"));  // taken: refused
+  ASSERT_EQ(dialogs.ShownBoxes().size(), 1u);
+  EXPECT_TRUE(std::filesystem::exists(dir.path() / "one.doc"));
+  list->topLevelItem(1)->setText(0, QStringLiteral("uno.doc"));
+  EXPECT_TRUE(std::filesystem::exists(dir.path() / "uno.doc"));
+
+  emit list->itemActivated(list->topLevelItem(0), 0);  // open "sub"
+  EXPECT_EQ(form.ShellComboBox1.Path(), (dir.path() / "sub").string());
+  EXPECT_EQ(combo->lineEdit()->text(), qt::FromNativePath((dir.path() / "sub").string()));
+  EXPECT_EQ(list->topLevelItemCount(), 0);
+}
+
+TEST_F(MainWindowTest, TheFileNameBoxKeepsThePathsOwnBytes) {
+  auto* edit = Find<QLineEdit>("Edit1");
+  edit->setFocus();
+  for (QChar ch : QStringLiteral("/tmp/Grüße.doc")) {
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(ch));
+    QApplication::sendEvent(edit, &press);
+  }
+  EXPECT_EQ(form.Edit1.Text(),
+            "/tmp/Gr\xC3\xBC\xC3\x9F"
+            "e.doc");
+}
+
+}  // namespace
+}  // namespace tavrin
