@@ -1,9 +1,12 @@
 #include "app/TForm1.h"
 
+#include "commands/ShowCommand.h"
+#include "filetimes/FileDate.h"
 #include "grids/EditingRules.h"
 #include "grids/RowSelection.h"
 #include "platform/CodePage.h"
 #include "platform/FilePaths.h"
+#include "propsets/PropertyReads.h"
 
 namespace tavrin {
 namespace {
@@ -199,10 +202,12 @@ void TForm1::BuildLayout() {
   Button12.SetCaption(Cp932("クリア"));
   Button13.SetCaption(Cp932("一括更新"));
   for (Button* bold : {&Button2, &Button5, &Button4, &Button13}) bold->SetFont(Bold(font));
-  ShellListView1.SetFolder(ShellComboBox1.Path());
 }
 
 void TForm1::ConnectHandlers() {
+  Button1.SetOnClick([this] { Button1Click(); });
+  Button3.SetOnClick([this] { Button3Click(); });
+  Button16.SetOnClick([this] { Button16Click(); });
   Button8.SetOnClick([this] { Button8Click(); });
   TavrinHelp1.SetOnClick([this] { TavrinHelp1Click(); });
   About1.SetOnClick([this] { About1Click(); });
@@ -254,6 +259,34 @@ void TForm1::FormCreate() {
 
 bool TForm1::FormCloseQuery() {
   return true;
+}
+
+void TForm1::GetFileDate(const std::string& path) {
+  tavrin::GetFileDate(path, ValueListEditor3, dialogs_);
+}
+void TForm1::GetDocumentProperties(const std::string& path) {
+  tavrin::GetDocumentProperties(path, ValueListEditor1, dialogs_);
+}
+void TForm1::GetDocumentProperties2(const std::string& path) {
+  tavrin::GetDocumentProperties2(path, ValueListEditor5, dialogs_);
+}
+
+void TForm1::Button1Click() {
+  ShowCommand(Edit1.Text(), dialogs_,
+              {[this](const std::string& path) { GetFileDate(path); },
+               [this](const std::string& path) { GetDocumentProperties(path); },
+               [this](const std::string& path) { GetDocumentProperties2(path); }});
+}
+
+void TForm1::Button3Click() {
+  // The dialog's answer is not consulted: after a cancel the box gets the
+  // last name confirmed in this run, or nothing.
+  OpenDialog1.Execute();
+  Edit1.SetText(OpenDialog1.FileName());
+}
+
+void TForm1::Button16Click() {
+  Edit1.SetText({});
 }
 
 void TForm1::Button8Click() {

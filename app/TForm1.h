@@ -36,6 +36,14 @@ class TForm1 : public Control {
   // The About box is created after the window, hidden, and shown on demand.
   void AttachAboutBox(TAboutBox& aboutBox) { aboutBox_ = &aboutBox; }
 
+  // Property-set and file-time operations on one file (native path bytes).
+  void GetFileDate(const std::string& path);
+  void GetDocumentProperties(const std::string& path);
+  void GetDocumentProperties2(const std::string& path);
+
+  void Button1Click();
+  void Button3Click();
+  void Button16Click();
   void Button8Click();
   void TavrinHelp1Click();
   void About1Click();

@@ -10,11 +10,23 @@ std::error_code ShellListView::SetFolder(std::string folder) {
   folder_ = std::move(folder);
   items_ = ListFolder(folder_, error);
   selected_.assign(items_.size(), false);
+  listed_ = true;
   NotifyChanged();
   return error;
 }
 
+const std::vector<FolderItem>& ShellListView::Items() const {
+  if (!listed_) {
+    std::error_code ignored;  // an unlistable folder shows empty
+    items_ = ListFolder(folder_, ignored);
+    selected_.assign(items_.size(), false);
+    listed_ = true;
+  }
+  return items_;
+}
+
 void ShellListView::SetSelected(int index, bool selected) {
+  Items();
   selected_.at(Index(index)) = selected;
   NotifyChanged();
 }

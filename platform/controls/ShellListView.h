@@ -22,12 +22,15 @@ class ShellListView : public Control {
   std::error_code SetFolder(std::string folder);
   std::error_code Refresh() { return SetFolder(folder_); }
 
-  int Count() const { return static_cast<int>(items_.size()); }
-  const FolderItem& Item(int index) const { return items_.at(Index(index)); }
+  int Count() const { return static_cast<int>(Items().size()); }
+  const FolderItem& Item(int index) const { return Items().at(Index(index)); }
   // The item's parsing name: its absolute path.
   const std::string& ParsingName(int index) const { return Item(index).path; }
 
-  bool Selected(int index) const { return selected_.at(Index(index)); }
+  bool Selected(int index) const {
+    Items();
+    return selected_.at(Index(index));
+  }
   void SetSelected(int index, bool selected);
 
   // The user opened an item: a folder is entered and the linked combo box
@@ -45,10 +48,14 @@ class ShellListView : public Control {
 
  private:
   static std::size_t Index(int index) { return static_cast<std::size_t>(index); }
+  // A view that nobody looks at (a form without a screen) never lists its
+  // folder: the listing is made when first asked for.
+  const std::vector<FolderItem>& Items() const;
 
   std::string folder_;
-  std::vector<FolderItem> items_;
-  std::vector<bool> selected_;
+  mutable bool listed_ = false;
+  mutable std::vector<FolderItem> items_;
+  mutable std::vector<bool> selected_;
   std::function<void(const std::string&)> onFolderOpened_;
 };
 

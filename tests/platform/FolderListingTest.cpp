@@ -7,7 +7,7 @@
 
 #include "platform/controls/ShellComboBox.h"
 #include "platform/controls/ShellListView.h"
-#include "support/TempDir.h"
+#include "support/ScratchDir.h"
 
 namespace tavrin {
 namespace {
@@ -25,7 +25,7 @@ class FolderListingTest : public ::testing::Test {
   void Touch(const char* name) { std::ofstream(dir.path() / name) << "x"; }
   std::string Path(const char* name) const { return (dir.path() / name).string(); }
 
-  testing::TempDir dir;
+  fixture::ScratchDir dir;
 };
 
 TEST_F(FolderListingTest, FoldersFirstThenFilesSortedWithoutHidden) {

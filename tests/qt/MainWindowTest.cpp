@@ -27,7 +27,7 @@
 #include "platform/qt/FormWindow.h"
 #include "platform/qt/QtText.h"
 #include "qt/QtTestEnvironment.h"
-#include "support/TempDir.h"
+#include "support/ScratchDir.h"
 
 namespace tavrin {
 namespace {
@@ -314,7 +314,7 @@ TEST_F(MainWindowTest, AMissingHelpFileIsNamedInAMessage) {
 }
 
 TEST_F(MainWindowTest, FolderViewsFollowEachOtherAndRenameInPlace) {
-  testing::TempDir dir;
+  fixture::ScratchDir dir;
   std::filesystem::create_directory(dir.path() / "sub");
   std::ofstream(dir.path() / "one.doc") << "1";
   std::ofstream(dir.path() / "two.doc") << "2";

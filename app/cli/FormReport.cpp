@@ -1,0 +1,67 @@
+#include "app/cli/FormReport.h"
+
+#include "app/cli/Json.h"
+#include "platform/CodePage.h"
+
+namespace tavrin::cli {
+namespace {
+
+using codepage::Cp932ToUtf8;
+
+struct NamedGrid {
+  const char* name;
+  const ValueListEditor& grid;
+};
+
+std::vector<NamedGrid> GridsOf(const TForm1& form) {
+  return {{"summary", form.ValueListEditor1},
+          {"docsummary", form.ValueListEditor5},
+          {"filetime", form.ValueListEditor3}};
+}
+
+}  // namespace
+
+std::string RenderJson(const FormReport& report, bool hex) {
+  std::string out = "{\"path\":" + JsonString(report.path) + ",\"grids\":{";
+  bool firstGrid = true;
+  for (const NamedGrid& named : GridsOf(report.form)) {
+    out += (firstGrid ? "\"" : ",\"") + std::string(named.name) + "\":[";
+    firstGrid = false;
+    for (int i = 0; i < named.grid.RowCount(); ++i) {
+      const std::string& value = named.grid.Value(i);
+      out += i == 0 ? "{" : ",{";
+      out += "\"key\":" + JsonString(Cp932ToUtf8(named.grid.Key(i)));
+      out += ",\"value\":" + JsonString(Cp932ToUtf8(value));
+      if (hex) out += ",\"hex\":\"" + HexBytes(value) + "\"";
+      out += "}";
+    }
+    out += "]";
+  }
+  out += "},\"messages\":[";
+  for (std::size_t i = 0; i < report.boxes.size(); ++i) {
+    const auto& box = report.boxes[i];
+    out += i == 0 ? "{" : ",{";
+    out += "\"caption\":" + JsonString(Cp932ToUtf8(box.caption));
+    out += ",\"text\":" + JsonString(Cp932ToUtf8(box.text)) + "}";
+  }
+  return out + "]}";
+}
+
+std::string RenderText(const FormReport& report) {
+  std::string out = "== " + report.path + "\n";
+  for (const NamedGrid& named : GridsOf(report.form)) {
+    out += "[" + std::string(named.name) + "]\n";
+    for (int i = 0; i < named.grid.RowCount(); ++i) {
+      out += Cp932ToUtf8(named.grid.Key(i)) + " = " + Cp932ToUtf8(named.grid.Value(i)) + "\n";
+    }
+  }
+  for (const auto& box : report.boxes) {
+    std::string text = Cp932ToUtf8(box.text);
+    // One line per box: its own line breaks are shown as " / ".
+    for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) text.replace(at, 2, " / ");
+    out += "message [" + Cp932ToUtf8(box.caption) + "]: " + text + "\n";
+  }
+  return out;
+}
+
+}  // namespace tavrin::cli

@@ -1,0 +1,16 @@
+#pragma once
+// Just enough JSON writing for the command-line front end's output.
+
+#include <string>
+#include <string_view>
+
+namespace tavrin::cli {
+
+// `utf8` as a JSON string literal, quotes included. Bytes that are not UTF-8
+// become U+FFFD, so the document is always valid.
+std::string JsonString(std::string_view utf8);
+
+// The bytes as upper-case hexadecimal pairs.
+std::string HexBytes(std::string_view bytes);
+
+}  // namespace tavrin::cli

@@ -1,0 +1,197 @@
+#include "platform/storage/Com.h"
+
+#include <atomic>
+#include <memory>
+#include <span>
+#include <string>
+
+#include "platform/storage/CompoundFile.h"
+#include "platform/storage/PropertySet.h"
+
+namespace tavrin {
+namespace {
+
+thread_local int coInitializeDepth = 0;
+
+// The stream that holds a property set. Only the standard sets are offered:
+// they are the only ones this program opens.
+std::optional<std::u16string> PropertySetStreamName(const FMTID& fmtid) {
+  if (fmtid == storage::FMTID_SummaryInformation) return u"\x0005SummaryInformation";
+  // The user-defined set is the second section of the same stream.
+  if (fmtid == storage::FMTID_DocSummaryInformation ||
+      fmtid == storage::FMTID_UserDefinedProperties) {
+    return u"\x0005"
+           u"DocumentSummaryInformation";
+  }
+  return std::nullopt;
+}
+
+class Storage;
+
+class PropertyStorage final : public IPropertyStorage {
+ public:
+  PropertyStorage(Storage& owner, std::uint32_t entry, storage::PropertySetStream parsed,
+                  std::size_t section);
+  ~PropertyStorage() override;
+
+  HRESULT QueryInterface(const IID& riid, void** ppvObject) override;
+  ULONG AddRef() override { return ++refs_; }
+  ULONG Release() override;
+  HRESULT ReadMultiple(ULONG cpspec, const PROPSPEC rgpspec[], PROPVARIANT rgpropvar[]) override;
+  HRESULT WriteMultiple(ULONG cpspec, const PROPSPEC rgpspec[], const PROPVARIANT rgpropvar[],
+                        PROPID propidNameFirst) override;
+
+ private:
+  Storage& owner_;
+  std::uint32_t entry_;
+  storage::PropertySetStream parsed_;
+  std::size_t section_;
+  std::atomic<ULONG> refs_{1};
+};
+
+// One open compound file, answering as the storage and as its property-set
+// storage. It keeps the file (and its lock) while any interface lives.
+class Storage final : public IStorage, public IPropertySetStorage {
+ public:
+  explicit Storage(std::unique_ptr<storage::CompoundFile> file) : file_(std::move(file)) {}
+
+  HRESULT QueryInterface(const IID& riid, void** ppvObject) override {
+    if (ppvObject == nullptr) return E_POINTER;
+    if (riid == IID_IUnknown || riid == IID_IStorage) {
+      *ppvObject = static_cast<IStorage*>(this);
+    } else if (riid == IID_IPropertySetStorage) {
+      *ppvObject = static_cast<IPropertySetStorage*>(this);
+    } else {
+      *ppvObject = nullptr;
+      return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+  }
+  ULONG AddRef() override { return ++refs_; }
+  ULONG Release() override {
+    ULONG left = --refs_;
+    if (left == 0) delete this;
+    return left;
+  }
+
+  HRESULT Open(const FMTID& rfmtid, DWORD grfMode, IPropertyStorage** ppprstg) override {
+    if (ppprstg == nullptr) return STG_E_INVALIDPOINTER;
+    *ppprstg = nullptr;
+    if (grfMode != (STGM_READWRITE | STGM_SHARE_EXCLUSIVE)) return STG_E_INVALIDFLAG;
+    std::optional<std::u16string> name = PropertySetStreamName(rfmtid);
+    if (!name) return STG_E_FILENOTFOUND;
+    std::optional<std::uint32_t> entry = file_->FindRootStream(*name);
+    if (!entry) return STG_E_FILENOTFOUND;
+    std::string bytes;
+    if (HRESULT hr = file_->ReadStream(*entry, bytes); FAILED(hr)) return hr;
+    storage::PropertySetStream parsed;
+    if (HRESULT hr = storage::PropertySetStream::Parse(std::move(bytes), parsed); FAILED(hr)) {
+      return hr;
+    }
+    std::size_t section = SectionOf(parsed, rfmtid);
+    // COM objects own themselves: the last Release deletes them.
+    *ppprstg = new PropertyStorage(*this, *entry, std::move(parsed), section);
+    return S_OK;
+  }
+
+  storage::CompoundFile& File() { return *file_; }
+
+ private:
+  ~Storage() override = default;
+
+  // The section of the set asked for. A stream whose first section carries
+  // another identifier was still found under the set's own name, so that
+  // section is taken as the set; only the user-defined set lives second.
+  static std::size_t SectionOf(const storage::PropertySetStream& parsed, const FMTID& fmtid) {
+    const auto& sections = parsed.Sections();
+    for (std::size_t i = 0; i < sections.size(); ++i) {
+      if (sections[i].fmtid == fmtid) return i;
+    }
+    return fmtid == storage::FMTID_UserDefinedProperties ? 1 : 0;
+  }
+
+  std::unique_ptr<storage::CompoundFile> file_;
+  std::atomic<ULONG> refs_{1};
+};
+
+PropertyStorage::PropertyStorage(Storage& owner, std::uint32_t entry,
+                                 storage::PropertySetStream parsed, std::size_t section)
+    : owner_(owner), entry_(entry), parsed_(std::move(parsed)), section_(section) {
+  static_cast<IStorage&>(owner_).AddRef();
+}
+
+PropertyStorage::~PropertyStorage() {
+  static_cast<IStorage&>(owner_).Release();
+}
+
+HRESULT PropertyStorage::QueryInterface(const IID& riid, void** ppvObject) {
+  if (ppvObject == nullptr) return E_POINTER;
+  if (riid != IID_IUnknown && riid != IID_IPropertyStorage) {
+    *ppvObject = nullptr;
+    return E_NOINTERFACE;
+  }
+  *ppvObject = static_cast<IPropertyStorage*>(this);
+  AddRef();
+  return S_OK;
+}
+
+ULONG PropertyStorage::Release() {
+  ULONG left = --refs_;
+  if (left == 0) delete this;
+  return left;
+}
+
+HRESULT PropertyStorage::ReadMultiple(ULONG cpspec, const PROPSPEC rgpspec[],
+                                      PROPVARIANT rgpropvar[]) {
+  if (cpspec == 0) return S_FALSE;
+  if (rgpspec == nullptr || rgpropvar == nullptr) return STG_E_INVALIDPOINTER;
+  return parsed_.ReadMultiple(section_, std::span(rgpspec, cpspec), std::span(rgpropvar, cpspec));
+}
+
+HRESULT PropertyStorage::WriteMultiple(ULONG cpspec, const PROPSPEC rgpspec[],
+                                       const PROPVARIANT rgpropvar[], PROPID propidNameFirst) {
+  if (cpspec == 0) return S_OK;
+  if (rgpspec == nullptr || rgpropvar == nullptr) return STG_E_INVALIDPOINTER;
+  if (propidNameFirst < 2 || propidNameFirst >= PID_LOCALE) return STG_E_INVALIDPARAMETER;
+  std::string changed;
+  HRESULT hr = parsed_.WriteMultiple(section_, std::span(rgpspec, cpspec),
+                                     std::span(rgpropvar, cpspec), changed);
+  if (FAILED(hr)) return hr;
+  // Writing back what is there already leaves the file untouched.
+  if (changed == parsed_.Bytes()) return S_OK;
+  if (hr = owner_.File().ReplaceStream(entry_, changed); FAILED(hr)) return hr;
+  // Later reads see what was written; what we wrote we can always read.
+  return storage::PropertySetStream::Parse(std::move(changed), parsed_);
+}
+
+}  // namespace
+
+HRESULT StgOpenStorage(const char* nativePath, IStorage* pstgPriority, DWORD grfMode,
+                       void* snbExclude, DWORD reserved, IStorage** ppstgOpen) {
+  if (ppstgOpen == nullptr) return STG_E_INVALIDPOINTER;
+  *ppstgOpen = nullptr;
+  if (nativePath == nullptr) return STG_E_INVALIDNAME;
+  if (pstgPriority != nullptr || snbExclude != nullptr || reserved != 0) {
+    return STG_E_INVALIDPARAMETER;
+  }
+  if (grfMode != (STGM_READWRITE | STGM_SHARE_EXCLUSIVE)) return STG_E_INVALIDFLAG;
+  std::unique_ptr<storage::CompoundFile> file;
+  if (HRESULT hr = storage::CompoundFile::Open(nativePath, file); FAILED(hr)) return hr;
+  *ppstgOpen = new Storage(std::move(file));
+  return S_OK;
+}
+
+HRESULT CoInitialize(void*) {
+  return coInitializeDepth++ == 0 ? S_OK : S_FALSE;
+}
+
+void CoUninitialize() {
+  if (coInitializeDepth > 0) --coInitializeDepth;
+}
+
+int CoInitializeDepth() {
+  return coInitializeDepth;
+}
+
+}  // namespace tavrin

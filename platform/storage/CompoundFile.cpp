@@ -1,0 +1,131 @@
+// The compound-file engine.
+//
+// Invariants
+//  1. Every call on the file system goes through File, the one seam tests
+//     can break, and the document is held under an exclusive
+//     open-file-description lock from Open until the object is destroyed.
+//  2. Nothing read from the file is followed before it is checked: every
+//     sector number against the sectors the file holds and the FAT's reach,
+//     every chain for cycles as it is walked, every count against the file's
+//     size before it becomes an allocation. A failure names the bad value and
+//     what it contradicts.
+//  3. Reading is lazy: Open reads the header, the directory and the FAT and
+//     DIFAT sectors the directory's chain passes through; reading a stream
+//     adds only the table sectors its chain needs. No step reads the whole
+//     file, so opening and reading cost the same in a small and a large
+//     document.
+//  4. A change first loads and checks, whole, everything it will touch: the
+//     FAT, the DIFAT, the mini FAT and mini stream when a small stream is
+//     involved, the stream's own chain. Then every live chain (from the
+//     header, the DIFAT and each entry in the directory tree) is walked, and
+//     every sector of a chain the change rewrites or extends must belong to
+//     that chain alone, so a sector shared with another stream is never
+//     overwritten. Any contradiction refuses the change before a byte is
+//     written.
+//  5. A change writes only what must change: the stream's sectors, the table
+//     sectors whose entries change, the stream's directory entry (and the
+//     root's when the mini stream changed), the header when its counts or
+//     DIFAT slots change. A unit whose bytes are already on disk is not
+//     written; new sectors are written whole, zero past the data.
+//  6. New data goes only into sectors that were free before the change
+//     began and that no live chain reaches (lowest first, then past the
+//     end); sectors the change frees are marked free for later changes,
+//     never reused by this one, so nothing the file on disk still points at
+//     is overwritten by new data.
+//  7. Every write of a change goes through CommitPlan (Commit.cpp), the one
+//     commit point, in stage order: data, tables, directory, header; then
+//     fsync. The change is done only when fsync has succeeded.
+//  8. After any failure inside CommitPlan the object refuses every call with
+//     STG_E_REVERTED: its picture of the file can no longer be trusted.
+//
+// States of a write (ReplaceStream), and the function behind each move
+//
+//   from       by                           to         what holds afterwards
+//   Ready      PlanReplacement              Planned    every structure the change touches is
+//                                                      loaded and checked; the WritePlan holds
+//                                                      every byte to write; nothing is written
+//   Ready      PlanReplacement refuses      Ready      the file is untouched (a contradiction,
+//                                                      a read error)
+//   Planned    (the plan is empty)          Ready      the content was already on disk
+//   Planned    CommitPlan                   Committed  the plan is written in stage order and
+//                                                      flushed
+//   Planned    CommitPlan fails or throws   Broken     every call gives STG_E_REVERTED until
+//                                                      the file is opened again
+//   Committed  Structures::Rebuild          Ready      the new header and directory entries
+//                                                      are taken in; cached table sectors are
+//                                                      dropped
+//
+// Broken is entered before CommitPlan's first write and left only by its
+// success, so neither a failure nor an exception in between can skip it.
+
+#include "platform/storage/CompoundFile.h"
+
+#include "platform/storage/File.h"
+#include "platform/storage/Stream.h"
+#include "platform/storage/Structures.h"
+
+namespace tavrin::storage {
+
+CompoundFile::CompoundFile(std::unique_ptr<File> file, std::unique_ptr<Structures> parts)
+    : file_(std::move(file)), parts_(std::move(parts)) {}
+
+CompoundFile::~CompoundFile() = default;
+
+HRESULT CompoundFile::Open(const std::string& nativePath, std::unique_ptr<CompoundFile>& out,
+                           std::string* error) {
+  out.reset();
+  const auto failed = [error](const Status& status) {
+    if (error) *error = status.text();
+    return status.code();
+  };
+  std::unique_ptr<File> file;
+  if (Status opened = File::Open(nativePath, file); !opened.ok()) return failed(opened);
+  std::unique_ptr<Structures> parts;
+  if (Status read = Structures::Open(*file, parts); !read.ok()) return failed(read);
+  out.reset(new CompoundFile(std::move(file), std::move(parts)));
+  if (error) error->clear();
+  return S_OK;
+}
+
+HRESULT CompoundFile::Fail(HRESULT code, std::string text) const {
+  lastError_ = std::move(text);
+  return code;
+}
+
+std::optional<std::uint32_t> CompoundFile::FindRootStream(std::u16string_view name) const {
+  if (broken_) return std::nullopt;
+  const Directory& directory = parts_->directory;
+  std::optional<std::uint32_t> found = directory.FindChild(0, name);
+  if (found && directory.entry(*found).type != EntryType::kStream) return std::nullopt;
+  return found;
+}
+
+HRESULT CompoundFile::ReadStream(std::uint32_t entry, std::string& bytes) const {
+  bytes.clear();
+  if (broken_) return Fail(STG_E_REVERTED, "a write failed; the file must be opened again");
+  Status read = storage::ReadStream(*parts_, entry, bytes);
+  return read.ok() ? S_OK : Fail(read.code(), read.text());
+}
+
+HRESULT CompoundFile::ReplaceStream(std::uint32_t entry, std::string_view bytes) {
+  if (broken_) return Fail(STG_E_REVERTED, "a write failed; the file must be opened again");
+  Replacement change(file_->size());
+  if (Status planned = PlanReplacement(*parts_, entry, bytes, change); !planned.ok()) {
+    return Fail(planned.code(), planned.text());
+  }
+  if (change.plan.empty()) return S_OK;
+
+  broken_ = true;
+  // The commit point: the only place this engine writes to a document.
+  if (Status committed = CommitPlan(*file_, change.plan); !committed.ok()) {
+    return Fail(committed.code(), committed.text());
+  }
+  change.header.raw = change.header.Encode();  // what the file now holds
+  Directory directory = std::move(parts_->directory);
+  for (auto& [index, raw] : change.entries) directory.Replace(index, std::move(raw));
+  parts_ = Structures::Rebuild(*file_, std::move(change.header), std::move(directory));
+  broken_ = false;
+  return S_OK;
+}
+
+}  // namespace tavrin::storage

@@ -1,0 +1,218 @@
+#include "platform/storage/File.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <limits>
+
+namespace tavrin::storage {
+
+int SystemCalls::Open(const char* path, int flags) {
+  return ::open(path, flags);
+}
+
+int SystemCalls::SetLock(int fd, struct flock& lock) {
+  return ::fcntl(fd, F_OFD_SETLK, &lock);
+}
+
+ssize_t SystemCalls::ReadAt(int fd, void* buffer, std::size_t count, off_t offset) {
+  return ::pread(fd, buffer, count, offset);
+}
+
+ssize_t SystemCalls::WriteAt(int fd, const void* buffer, std::size_t count, off_t offset) {
+  return ::pwrite(fd, buffer, count, offset);
+}
+
+int SystemCalls::Sync(int fd) {
+  return ::fsync(fd);
+}
+
+int SystemCalls::Truncate(int fd, off_t length) {
+  return ::ftruncate(fd, length);
+}
+
+int SystemCalls::Stat(int fd, struct stat& info) {
+  return ::fstat(fd, &info);
+}
+
+int SystemCalls::Close(int fd) {
+  return ::close(fd);
+}
+
+namespace {
+
+SystemCalls*& Installed() {
+  static SystemCalls real;
+  static SystemCalls* installed = &real;
+  return installed;
+}
+
+std::string ErrnoText(int error) {
+  return std::strerror(error);
+}
+
+// True when the folder that would hold `path` exists, so that a missing file
+// can be told from a missing folder.
+bool ParentFolderExists(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  // "/x" lives in "/", which is the one case where the slash is kept.
+  const std::string parent = slash == std::string::npos
+                                 ? std::string(".")
+                                 : path.substr(0, std::max<std::size_t>(slash, 1));
+  const int fd = ActiveSystemCalls().Open(parent.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  ActiveSystemCalls().Close(fd);
+  return true;
+}
+
+Status OpenFailure(const std::string& path, int error) {
+  const std::string where = "cannot open \"" + path + "\": " + ErrnoText(error);
+  switch (error) {
+    case ENOENT:
+      return {ParentFolderExists(path) ? STG_E_FILENOTFOUND : STG_E_PATHNOTFOUND, where};
+    case ENOTDIR:
+    case ENAMETOOLONG:
+    case ELOOP:
+      return {STG_E_PATHNOTFOUND, where};
+    case EMFILE:
+    case ENFILE:
+      return {STG_E_TOOMANYOPENFILES, where};
+    case ENOMEM:
+      return {STG_E_INSUFFICIENTMEMORY, where};
+    case ETXTBSY:
+      return {STG_E_SHAREVIOLATION, where};
+    case EIO:
+      return {STG_E_READFAULT, where};
+    default:
+      // EACCES, EPERM, EROFS, EISDIR and whatever else keeps us from reading
+      // and writing the file.
+      return {STG_E_ACCESSDENIED, where};
+  }
+}
+
+Status WriteFailure(int error, std::uint64_t offset) {
+  const std::string where = "write at offset " + std::to_string(offset) + " failed: ";
+  if (error == ENOSPC || error == EDQUOT || error == EFBIG) {
+    return {STG_E_MEDIUMFULL, where + ErrnoText(error)};
+  }
+  return {STG_E_WRITEFAULT, where + ErrnoText(error)};
+}
+
+bool FitsOffset(std::uint64_t offset, std::size_t count) {
+  constexpr auto kMax = static_cast<std::uint64_t>(std::numeric_limits<off_t>::max());
+  return offset <= kMax && count <= kMax - offset;
+}
+
+}  // namespace
+
+SystemCalls& ActiveSystemCalls() {
+  return *Installed();
+}
+
+ScopedSystemCalls::ScopedSystemCalls(SystemCalls& replacement) : previous_(Installed()) {
+  Installed() = &replacement;
+}
+
+ScopedSystemCalls::~ScopedSystemCalls() {
+  Installed() = previous_;
+}
+
+Status LockForExclusiveUse(int fd) {
+  struct flock lock {};
+  lock.l_type = F_WRLCK;
+  lock.l_whence = SEEK_SET;
+  lock.l_start = 0;
+  lock.l_len = 0;  // to the end of the file, however long it grows
+  if (ActiveSystemCalls().SetLock(fd, lock) == 0) return {};
+  const int error = errno;
+  if (error == EAGAIN || error == EACCES) {
+    return {STG_E_SHAREVIOLATION, "the file is in use by another open"};
+  }
+  return {STG_E_LOCKVIOLATION, "cannot lock the file: " + ErrnoText(error)};
+}
+
+Status File::Open(const std::string& path, std::unique_ptr<File>& out) {
+  out.reset();
+  SystemCalls& os = ActiveSystemCalls();
+  const int fd = os.Open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return OpenFailure(path, errno);
+  // From here the descriptor belongs to the File, which closes it on every path.
+  std::unique_ptr<File> file(new File(fd, 0));
+
+  struct stat info {};
+  if (os.Stat(fd, info) != 0)
+    return {STG_E_ACCESSDENIED, "cannot examine the file: " + ErrnoText(errno)};
+  if (!S_ISREG(info.st_mode)) return {STG_E_ACCESSDENIED, "\"" + path + "\" is not a regular file"};
+  // A file nobody may write is read-only to its owner's intent; the
+  // administrator's power to write it anyway is not a reason to.
+  if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+    return {STG_E_ACCESSDENIED, "\"" + path + "\" is read-only"};
+  }
+  if (Status locked = LockForExclusiveUse(fd); !locked.ok()) return locked;
+
+  file->size_ = static_cast<std::uint64_t>(info.st_size);
+  out = std::move(file);
+  return {};
+}
+
+File::~File() {
+  // Never retry close: on Linux the descriptor is gone even when it fails.
+  ActiveSystemCalls().Close(fd_);
+}
+
+Status File::ReadAt(std::uint64_t offset, char* buffer, std::size_t count, std::size_t& got) const {
+  got = 0;
+  if (!FitsOffset(offset, count)) return {STG_E_READFAULT, "read past the largest file offset"};
+  while (got < count) {
+    const ssize_t n = ActiveSystemCalls().ReadAt(fd_, buffer + got, count - got,
+                                                 static_cast<off_t>(offset + got));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return {STG_E_READFAULT,
+              "read at offset " + std::to_string(offset + got) + " failed: " + ErrnoText(errno)};
+    }
+    if (n == 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  return {};
+}
+
+Status File::WriteAt(std::uint64_t offset, std::string_view bytes) {
+  if (!FitsOffset(offset, bytes.size())) return WriteFailure(EFBIG, offset);
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ActiveSystemCalls().WriteAt(fd_, bytes.data() + done, bytes.size() - done,
+                                                  static_cast<off_t>(offset + done));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return WriteFailure(errno, offset + done);
+    }
+    // A write that makes no progress will not make any on retry either.
+    if (n == 0) return WriteFailure(ENOSPC, offset + done);
+    done += static_cast<std::size_t>(n);
+  }
+  if (offset + done > size_) size_ = offset + done;
+  return {};
+}
+
+Status File::Sync() {
+  if (ActiveSystemCalls().Sync(fd_) == 0) return {};
+  const int error = errno;
+  if (error == ENOSPC || error == EDQUOT) {
+    return {STG_E_MEDIUMFULL, "flushing the file failed: " + ErrnoText(error)};
+  }
+  return {STG_E_WRITEFAULT, "flushing the file failed: " + ErrnoText(error)};
+}
+
+Status File::Truncate(std::uint64_t length) {
+  if (!FitsOffset(length, 0)) return WriteFailure(EFBIG, length);
+  if (ActiveSystemCalls().Truncate(fd_, static_cast<off_t>(length)) != 0) {
+    return WriteFailure(errno, length);
+  }
+  size_ = length;
+  return {};
+}
+
+}  // namespace tavrin::storage

@@ -1,0 +1,115 @@
+#include "propsets/AccessFrame.h"
+
+#include <vector>
+
+#include "platform/CodePage.h"
+#include "platform/Exception.h"
+#include "platform/HResultText.h"
+
+namespace tavrin {
+namespace {
+
+using codepage::Cp932;
+
+// Balances CoInitialize on every way out, exceptions included.
+class ServicesInitialised {
+ public:
+  ServicesInitialised() { CoInitialize(nullptr); }
+  ~ServicesInitialised() { CoUninitialize(); }
+  ServicesInitialised(const ServicesInitialised&) = delete;
+  ServicesInitialised& operator=(const ServicesInitialised&) = delete;
+};
+
+// The values a read hands out belong to the caller and are freed with the
+// array, once, on every way out.
+class ValueList {
+ public:
+  explicit ValueList(ULONG count) : values_(count) {}
+  ~ValueList() { FreePropVariantArray(static_cast<std::uint32_t>(values_.size()), values_.data()); }
+  ValueList(const ValueList&) = delete;
+  ValueList& operator=(const ValueList&) = delete;
+  std::span<PROPVARIANT> Span() { return values_; }
+
+ private:
+  std::vector<PROPVARIANT> values_;
+};
+
+std::string Prefixed(const char* prefix, HRESULT hr) {
+  return std::string(prefix) + "\r\n" + HResultText(hr);
+}
+
+void Run(const std::string& path, const FMTID& fmtid, ULONG count, Dialogs& dialogs,
+         const ReadAction* fill, const WriteAction* replace) {
+  ServicesInitialised services;
+  // Declared in the reverse of their release order: the set, the set
+  // storage, then the storage go, each only if it was obtained.
+  ComPtr<IStorage> storage;
+  ComPtr<IPropertySetStorage> setStorage;
+  ComPtr<IPropertyStorage> set;
+
+  HRESULT hr = StgOpenStorage(path.c_str(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, nullptr,
+                              0, storage.Put());
+  if (FAILED(hr)) {
+    dialogs.Message(OpenFailureMessage(hr));
+    return;
+  }
+  if (FAILED(storage.As(setStorage))) throw Exception("Interface not supported");
+  hr = setStorage->Open(fmtid, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, set.Put());
+  if (FAILED(hr)) {
+    dialogs.Message(Prefixed("Error PropSetStg.Open", hr));
+    return;
+  }
+
+  std::vector<PROPSPEC> specs(count);
+  for (ULONG i = 0; i < count; ++i) specs[i] = PROPSPEC{PRSPEC_PROPID, i + 2};
+  ValueList values(count);
+  hr = set->ReadMultiple(count, specs.data(), values.Span().data());
+  if (FAILED(hr)) {
+    dialogs.Message(Prefixed("Error PropStg.ReadMultiple", hr));
+    return;
+  }
+  bool anyFound = hr != S_FALSE;
+  if (fill != nullptr) {
+    if (anyFound) (*fill)(values.Span());
+    return;
+  }
+  // Replaced string values point into `texts` until the write returns; the
+  // array still frees only what the read gave it.
+  KeptTexts texts;
+  if (anyFound) (*replace)(values.Span(), texts);
+  hr = set->WriteMultiple(count, specs.data(), values.Span().data(), 2);
+  if (FAILED(hr)) dialogs.Message(Prefixed("Error PropStg.WriteMultiple", hr));
+}
+
+}  // namespace
+
+std::string OpenFailureMessage(HRESULT hr) {
+  switch (hr) {
+    case STG_E_FILENOTFOUND:
+      return Cp932("ファイルが見つかりません");
+    case STG_E_FILEALREADYEXISTS:
+      return Cp932("IStorage未対応ファイルです");
+    case STG_E_ACCESSDENIED:
+      return Cp932("ACCESSが拒否されました");
+    case STG_E_INSUFFICIENTMEMORY:
+      return Cp932("十分なメモリがありません");
+    case STG_E_INVALIDFUNCTION:
+      return "STG_E_INVALIDFUNCTION  ";
+    case STG_E_REVERTED:
+      return "STG_E_REVERTED   ";
+    default:
+      return Prefixed("Error StgOpenStorage", hr);
+  }
+}
+
+void ReadPropertySet(const std::string& path, const FMTID& fmtid, ULONG count, Dialogs& dialogs,
+                     const ReadAction& fill) {
+  Run(path, fmtid, count, dialogs, &fill, nullptr);
+}
+
+void WritePropertySet(const std::string& path, const FMTID& fmtid, ULONG count, Dialogs& dialogs,
+                      const WriteAction& replace) {
+  Run(path, fmtid, count, dialogs, nullptr, &replace);
+}
+
+}  // namespace tavrin

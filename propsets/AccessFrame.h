@@ -1,0 +1,53 @@
+#pragma once
+// The one sequence every read and write of a document's property set runs:
+// initialise the storage services, open the file as a storage, open the set,
+// read the properties, (for a write) put new values in and write them back,
+// release everything, and report each failure in a plain message.
+//
+// What happens between the read and the write belongs to the caller: a read
+// fills its grid from the values, a write replaces the value parts of the
+// selected entries. Either may raise a conversion error; the frame still
+// releases everything and lets the error go on.
+
+#include <deque>
+#include <functional>
+#include <span>
+#include <string>
+
+#include "platform/Dialogs.h"
+#include "platform/storage/Com.h"
+
+namespace tavrin {
+
+// Texts a write points its string entries at; they live until the write has
+// returned.
+class KeptTexts {
+ public:
+  const char* Keep(std::string text) { return texts_.emplace_back(std::move(text)).c_str(); }
+
+ private:
+  std::deque<std::string> texts_;
+};
+
+// Called after a read that found any of the properties; entry i is PROPID
+// i + 2.
+using ReadAction = std::function<void(std::span<const PROPVARIANT> values)>;
+// Called after a read that found any of the properties, to replace the value
+// parts of the entries to be written.
+using WriteAction = std::function<void(std::span<PROPVARIANT> values, KeptTexts& texts)>;
+
+// Reads properties 2 .. count + 1 of the set `fmtid` of the file `path`
+// (native bytes).
+void ReadPropertySet(const std::string& path, const FMTID& fmtid, ULONG count, Dialogs& dialogs,
+                     const ReadAction& fill);
+
+// Reads properties 2 .. count + 1 of the set, lets `replace` change them,
+// and writes all of them back. When the set holds none of them, nothing is
+// replaced and all are written as they were read (empty).
+void WritePropertySet(const std::string& path, const FMTID& fmtid, ULONG count, Dialogs& dialogs,
+                      const WriteAction& replace);
+
+// The message for a failed storage open.
+std::string OpenFailureMessage(HRESULT hr);
+
+}  // namespace tavrin

@@ -1,0 +1,105 @@
+#include "platform/storage/Com.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/storage/PropertySet.h"
+#include "support/TestDocument.h"
+
+namespace tavrin {
+namespace {
+
+constexpr DWORD kMode = STGM_READWRITE | STGM_SHARE_EXCLUSIVE;
+
+class ComTest : public ::testing::Test {
+ protected:
+  std::string Document() {
+    test::SectionFixture docSummary(test::kDocSummaryFmtid);
+    docSummary.Add(1, test::I2(1252)).Add(15, test::Lpstr("ACME"));
+    return testing::TestDocument(testing::SummaryWith("title", "me", 2), docSummary)
+        .WriteTo(dir, "d.doc");
+  }
+  fixture::ScratchDir dir;
+};
+
+TEST_F(ComTest, InitialisationIsCountedPerThread) {
+  EXPECT_EQ(CoInitialize(nullptr), S_OK);
+  EXPECT_EQ(CoInitialize(nullptr), S_FALSE);
+  EXPECT_EQ(CoInitializeDepth(), 2);
+  CoUninitialize();
+  CoUninitialize();
+  EXPECT_EQ(CoInitializeDepth(), 0);
+}
+
+TEST_F(ComTest, OpeningTakesOnlyTheOneModeAndValidArguments) {
+  std::string path = Document();
+  ComPtr<IStorage> storage;
+  EXPECT_EQ(StgOpenStorage(path.c_str(), nullptr, STGM_READWRITE, nullptr, 0, storage.Put()),
+            STG_E_INVALIDFLAG);
+  EXPECT_EQ(StgOpenStorage(path.c_str(), nullptr, kMode, nullptr, 1, storage.Put()),
+            STG_E_INVALIDPARAMETER);
+  EXPECT_EQ(StgOpenStorage(path.c_str(), nullptr, kMode, nullptr, 0, nullptr),
+            STG_E_INVALIDPOINTER);
+  EXPECT_FALSE(storage);
+  ASSERT_EQ(StgOpenStorage(path.c_str(), nullptr, kMode, nullptr, 0, storage.Put()), S_OK);
+  ComPtr<IStorage> second;
+  EXPECT_EQ(StgOpenStorage(path.c_str(), nullptr, kMode, nullptr, 0, second.Put()),
+            STG_E_SHAREVIOLATION);
+}
+
+TEST_F(ComTest, InterfacesKeepTheFileUntilTheLastReleaseGoes) {
+  std::string path = Document();
+  ComPtr<IStorage> storage;
+  ASSERT_EQ(StgOpenStorage(path.c_str(), nullptr, kMode, nullptr, 0, storage.Put()), S_OK);
+  ComPtr<IPropertySetStorage> sets;
+  ASSERT_EQ(storage.As(sets), S_OK);
+  ComPtr<IPropertyStorage> wrongWay;
+  EXPECT_EQ(storage->QueryInterface(IID_IPropertyStorage, reinterpret_cast<void**>(wrongWay.Put())),
+            E_NOINTERFACE);
+  EXPECT_FALSE(wrongWay);
+  ComPtr<IPropertyStorage> summary;
+  ASSERT_EQ(sets->Open(storage::FMTID_SummaryInformation, kMode, summary.Put()), S_OK);
+  storage.Reset();
+  sets.Reset();
+  ComPtr<IStorage> again;
+  EXPECT_EQ(StgOpenStorage(path.c_str(), nullptr, kMode, nullptr, 0, again.Put()),
+            STG_E_SHAREVIOLATION);  // the set still holds the file
+  summary.Reset();
+  EXPECT_EQ(StgOpenStorage(path.c_str(), nullptr, kMode, nullptr, 0, again.Put()), S_OK);
+}
+
+TEST_F(ComTest, ReadsFindWhatIsThereAndWritesReachTheFileBeforeReturning) {
+  std::string path = Document();
+  ComPtr<IStorage> storage;
+  ASSERT_EQ(StgOpenStorage(path.c_str(), nullptr, kMode, nullptr, 0, storage.Put()), S_OK);
+  ComPtr<IPropertySetStorage> sets;
+  ASSERT_EQ(storage.As(sets), S_OK);
+  ComPtr<IPropertyStorage> docSummary;
+  ASSERT_EQ(sets->Open(storage::FMTID_DocSummaryInformation, kMode, docSummary.Put()), S_OK);
+
+  PROPSPEC specs[] = {{PRSPEC_PROPID, 14}, {PRSPEC_PROPID, 15}};
+  PROPVARIANT values[2];
+  ASSERT_EQ(docSummary->ReadMultiple(2, specs, values), S_OK);
+  EXPECT_EQ(values[0].vt, VT_EMPTY);
+  EXPECT_EQ(values[1].vt, VT_LPSTR);
+  EXPECT_STREQ(values[1].pszVal, "ACME");
+  PROPSPEC absent[] = {{PRSPEC_PROPID, 4}};
+  PROPVARIANT none[1];
+  EXPECT_EQ(docSummary->ReadMultiple(1, absent, none), S_FALSE);
+
+  values[1].pszVal = "Initech";
+  ASSERT_EQ(docSummary->WriteMultiple(2, specs, values, 2), S_OK);
+  FreePropVariantArray(2, values);
+  // Another reader sees the change while our interfaces are still held.
+  std::string bytes = fixture::ReadWholeFile(path);
+  EXPECT_NE(bytes.find("Initech"), std::string::npos);
+  EXPECT_EQ(bytes.find("ACME"), std::string::npos);
+
+  ComPtr<IPropertyStorage> missing;
+  EXPECT_EQ(sets->Open(storage::FMTID_UserDefinedProperties, kMode, missing.Put()), S_OK);
+  PROPVARIANT user[1];
+  EXPECT_EQ(missing->ReadMultiple(1, absent, user), S_FALSE);
+  EXPECT_EQ(sets->Open(FMTID{1, 2, 3, {}}, kMode, missing.Put()), STG_E_FILENOTFOUND);
+}
+
+}  // namespace
+}  // namespace tavrin

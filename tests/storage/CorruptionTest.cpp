@@ -1,0 +1,277 @@
+// Each case builds a sound document, patches one computed value, and expects
+// the exact code from the first step that reaches the bad structure: Open for
+// the header, DIFAT and directory, ReadStream for a stream's own chain, and
+// ReplaceStream for what only a write must check. A refused write leaves the
+// file as it was.
+
+#include <functional>
+#include <map>
+#include <random>
+
+#include <gtest/gtest.h>
+
+#include "platform/storage/File.h"
+#include "storage/SampleDocument.h"
+#include "support/ScratchDir.h"
+
+namespace tavrin::storage {
+namespace {
+
+using fixture::CfbImage;
+
+enum class Step { kOpen, kRead, kReplace };
+
+struct Case {
+  const char* what;
+  Step step;
+  std::function<void(CfbImage&)> patch;
+  std::string stream = "WordDocument";  // what kRead and kReplace act on
+  fixture::CfbOptions options = {};
+};
+
+std::uint64_t EntryField(const CfbImage& image, const std::string& stream, std::size_t field) {
+  return image.EntryOffset(image.streams.at(stream).entry) + field;
+}
+
+const std::vector<std::uint32_t>& UnitsOf(const CfbImage& image, const std::string& stream) {
+  return image.streams.at(stream).units;
+}
+
+fixture::CfbOptions WithDifatSectors() {
+  fixture::CfbOptions options;
+  options.minFatSectors = 109 + 127 + 1;  // two DIFAT sectors
+  return options;
+}
+
+fixture::CfbOptions Version4() {
+  fixture::CfbOptions options;
+  options.version = 4;
+  return options;
+}
+
+const Case kCases[] = {
+    {"FAT chain loops back", Step::kRead,
+     [](CfbImage& i) {
+       const auto& s = UnitsOf(i, "WordDocument");
+       i.Put32(i.FatEntryOffset(s[1]), s[0]);
+     }},
+    {"FAT chain loops back after the stream's last sector", Step::kReplace,
+     [](CfbImage& i) {
+       const auto& s = UnitsOf(i, "WordDocument");
+       i.Put32(i.FatEntryOffset(s.back()), s[0]);
+     }},
+    {"mini FAT chain loops back", Step::kRead,
+     [](CfbImage& i) {
+       const auto& m = UnitsOf(i, kSummary);
+       i.Put32(i.MiniFatEntryOffset(m[2]), m[1]);
+     },
+     kSummary},
+    {"DIFAT chain loops back", Step::kReplace,
+     [](CfbImage& i) {
+       const std::uint64_t last = i.SectorOffset(i.difatSectors[0]) + i.sectorSize - 4;
+       i.Put32(last, i.difatSectors[0]);
+     },
+     "WordDocument", WithDifatSectors()},
+    {"directory chain loops back", Step::kOpen,
+     [](CfbImage& i) { i.Put32(i.FatEntryOffset(i.directorySectors[0]), i.directorySectors[0]); }},
+    {"directory starts past the end", Step::kOpen, [](CfbImage& i) { i.Put32(0x30, 100000); }},
+    {"sibling id out of range", Step::kOpen,
+     [](CfbImage& i) { i.Put32(EntryField(i, "WordDocument", fixture::kEntryLeft), 999); }},
+    {"child id names an unused entry", Step::kOpen,
+     [](CfbImage& i) { i.Put32(i.EntryOffset(0) + fixture::kEntryChild, 12); }},
+    {"directory tree cycle", Step::kOpen,
+     [](CfbImage& i) {
+       i.Put32(EntryField(i, "Empty", fixture::kEntryRight), i.Get32(i.EntryOffset(0) + 76));
+     }},
+    {"root entry of the wrong type", Step::kOpen,
+     [](CfbImage& i) { i.bytes[i.EntryOffset(0) + 66] = 1; }},
+    {"two streams share a sector (write the first)", Step::kReplace,
+     [](CfbImage& i) {
+       i.Put32(EntryField(i, "1Table", fixture::kEntryStart), UnitsOf(i, "WordDocument")[3]);
+     }},
+    {"two streams share a sector (write the second)", Step::kReplace,
+     [](CfbImage& i) {
+       i.Put32(EntryField(i, "1Table", fixture::kEntryStart), UnitsOf(i, "WordDocument")[3]);
+     },
+     "1Table"},
+    {"two small streams share a mini sector", Step::kReplace,
+     [](CfbImage& i) {
+       i.Put32(EntryField(i, kDocSummary, fixture::kEntryStart), UnitsOf(i, kSummary)[2]);
+     },
+     kSummary},
+    {"a stream runs into the mini stream", Step::kReplace,
+     [](CfbImage& i) {
+       i.Put32(i.FatEntryOffset(UnitsOf(i, "WordDocument").back()), i.miniStreamSectors[0]);
+     },
+     kSummary},
+    {"a stream runs into a FAT sector", Step::kReplace,
+     [](CfbImage& i) { i.Put32(i.FatEntryOffset(UnitsOf(i, "1Table").back()), i.fatSectors[0]); },
+     "1Table"},
+    {"stream longer than its chain", Step::kRead,
+     [](CfbImage& i) {
+       i.Put32(EntryField(i, "WordDocument", fixture::kEntrySize), 10000 + 2048);
+     }},
+    {"small stream longer than its chain", Step::kRead,
+     [](CfbImage& i) { i.Put32(EntryField(i, kSummary, fixture::kEntrySize), 3000); }, kSummary},
+    {"chain runs into a free sector", Step::kRead,
+     [](CfbImage& i) { i.Put32(i.FatEntryOffset(UnitsOf(i, "WordDocument")[0]), fixture::kFree); }},
+    {"chain points past the end", Step::kRead,
+     [](CfbImage& i) { i.Put32(i.FatEntryOffset(UnitsOf(i, "WordDocument")[0]), 50000); }},
+    {"mini chain points past the mini stream", Step::kRead,
+     [](CfbImage& i) { i.Put32(i.MiniFatEntryOffset(UnitsOf(i, kSummary)[0]), 5000); }, kSummary},
+    {"DIFAT count does not match the FAT count", Step::kOpen,
+     [](CfbImage& i) { i.Put32(fixture::kHeaderDifatSectors, 1); }},
+    {"DIFAT count too small for the FAT count", Step::kOpen,
+     [](CfbImage& i) { i.Put32(fixture::kHeaderDifatSectors, 1); }, "WordDocument",
+     WithDifatSectors()},
+    {"header FAT sector past the end", Step::kOpen, [](CfbImage& i) { i.Put32(0x4C, 99999); }},
+    {"no FAT sectors", Step::kOpen, [](CfbImage& i) { i.Put32(fixture::kHeaderFatSectors, 0); }},
+    {"a billion FAT sectors", Step::kOpen,
+     [](CfbImage& i) { i.Put32(fixture::kHeaderFatSectors, 0x40000000); }},
+    {"a billion mini FAT sectors", Step::kOpen,
+     [](CfbImage& i) { i.Put32(fixture::kHeaderMiniFatSectors, 0x40000000); }},
+    {"mini stream of 4 GB", Step::kOpen,
+     [](CfbImage& i) { i.Put32(i.EntryOffset(0) + fixture::kEntrySize, 0xFFFFFF00); }},
+    {"version 3 stream of 4 GB", Step::kRead,
+     [](CfbImage& i) { i.Put32(EntryField(i, "WordDocument", fixture::kEntrySize), 0xFFFFFFF0); }},
+    {"version 4 stream of a terabyte", Step::kRead,
+     [](CfbImage& i) { i.Put32(EntryField(i, "WordDocument", fixture::kEntrySize) + 4, 256); },
+     "WordDocument", Version4()},
+};
+
+TEST(CorruptionTest, EachContradictionGivesDocfileCorruptAtTheStepThatMeetsIt) {
+  fixture::ScratchDir dir;
+  for (const Case& c : kCases) {
+    CfbImage image = SampleDocument(c.options).Build();
+    c.patch(image);
+    const std::string path = dir.Put("bad.doc", image.bytes);
+    Opened opened = OpenDocument(path);
+    HRESULT hr = opened.hr;
+    std::string error = opened.error;
+    if (c.step != Step::kOpen && opened.file) {
+      const auto entry = opened.file->FindRootStream(Widen(c.stream));
+      ASSERT_TRUE(entry) << c.what;
+      std::string bytes;
+      hr = c.step == Step::kRead ? opened.file->ReadStream(*entry, bytes)
+                                 : opened.file->ReplaceStream(*entry, Pattern(20000, 9));
+      error = opened.file->LastError();
+    }
+    EXPECT_EQ(hr, STG_E_DOCFILECORRUPT) << c.what << ": " << error;
+    EXPECT_FALSE(error.empty()) << c.what;
+    opened.file.reset();
+    EXPECT_EQ(fixture::ReadWholeFile(path), image.bytes) << c.what;
+  }
+}
+
+// A file cut short at any sector boundary either fails with
+// STG_E_DOCFILECORRUPT at some step or, when only unused sectors went, still
+// reads every stream as it was.
+TEST(CorruptionTest, FilesCutShortNeverReadWrongly) {
+  for (int version : {3, 4}) {
+    fixture::CfbOptions options;
+    options.version = version;
+    options.freeSectors = 2;
+    const CfbImage image = SampleDocument(options).Build();
+    const std::pair<std::string, std::string> streams[] = {
+        {"WordDocument", Pattern(10000, 3)},
+        {"1Table", Pattern(5000, 4)},
+        {kSummary, Pattern(400, 1)},
+        {kDocSummary, Pattern(700, 2)},
+    };
+    fixture::ScratchDir dir;
+    for (std::size_t cut = image.sectorSize; cut < image.bytes.size(); cut += image.sectorSize) {
+      const std::string path = dir.Put("cut.doc", image.bytes.substr(0, cut));
+      Opened opened = OpenDocument(path);
+      if (opened.hr != S_OK) {
+        EXPECT_EQ(opened.hr, STG_E_DOCFILECORRUPT) << "cut at " << cut << ": " << opened.error;
+        continue;
+      }
+      for (const auto& [name, content] : streams) {
+        const auto entry = opened.file->FindRootStream(Widen(name));
+        ASSERT_TRUE(entry);
+        std::string bytes;
+        const HRESULT hr = opened.file->ReadStream(*entry, bytes);
+        if (hr == S_OK) {
+          EXPECT_EQ(bytes, content) << "cut at " << cut << ": " << name;
+        } else {
+          EXPECT_EQ(hr, STG_E_DOCFILECORRUPT) << "cut at " << cut << ": " << name;
+        }
+      }
+    }
+  }
+}
+
+// Random damage to the header, FAT, mini FAT, DIFAT and directory: every
+// step ends with a known code, never a crash or a hang; a write that succeeds
+// reads back, and leaves every other stream that could be read before as it
+// was.
+TEST(CorruptionTest, RandomDamageNeverCrashesNorSpreads) {
+  struct NoFlush : SystemCalls {
+    int Sync(int) override { return 0; }  // the disk's durability is not what is tested here
+  } noFlush;
+  ScopedSystemCalls scoped(noFlush);
+  const std::string names[] = {kSummary, kDocSummary, "WordDocument", "1Table", "Empty"};
+  std::mt19937 random(20240917);
+  fixture::ScratchDir dir;
+  for (int round = 0; round < 400; ++round) {
+    fixture::CfbOptions options;
+    options.version = round % 2 == 0 ? 3 : 4;
+    options.interleave = round % 3 == 0;
+    if (round % 8 == 0) options.minFatSectors = 240;  // with DIFAT sectors
+    CfbImage image = SampleDocument(options).Build();
+    std::vector<std::uint32_t> structure = image.fatSectors;
+    for (const auto* more : {&image.difatSectors, &image.directorySectors, &image.miniFatSectors}) {
+      structure.insert(structure.end(), more->begin(), more->end());
+    }
+    for (int damage = 1 + static_cast<int>(random() % 4); damage > 0; --damage) {
+      const std::size_t pick = random() % (structure.size() + 1);
+      const std::uint64_t base = pick == structure.size() ? 0 : image.SectorOffset(structure[pick]);
+      const std::uint64_t at =
+          base + (random() % (pick == structure.size() ? 512 : image.sectorSize));
+      if (random() % 2 == 0) {
+        image.bytes[at] = static_cast<char>(random());
+      } else {
+        image.Put32(at & ~std::uint64_t{3},
+                    static_cast<std::uint32_t>(random() % 64));  // a likely sector number
+      }
+    }
+    SCOPED_TRACE("round " + std::to_string(round));
+    const std::string path = dir.Put("damaged.doc", image.bytes);
+    Opened opened = OpenDocument(path);
+    if (opened.hr != S_OK) {
+      EXPECT_TRUE(opened.hr == STG_E_DOCFILECORRUPT || opened.hr == STG_E_FILEALREADYEXISTS ||
+                  opened.hr == STG_E_OLDFORMAT)
+          << opened.error;
+      continue;
+    }
+    std::map<std::string, std::string> readable;
+    for (const std::string& name : names) {
+      const auto entry = opened.file->FindRootStream(Widen(name));
+      std::string bytes;
+      if (!entry) continue;
+      const HRESULT hr = opened.file->ReadStream(*entry, bytes);
+      EXPECT_TRUE(hr == S_OK || hr == STG_E_DOCFILECORRUPT) << opened.file->LastError();
+      if (hr == S_OK) readable[name] = bytes;
+    }
+    const std::string& target = names[round % 5];
+    const auto entry = opened.file->FindRootStream(Widen(target));
+    if (!entry) continue;
+    const std::string content = Pattern(random() % 9000, static_cast<unsigned>(round));
+    const HRESULT hr = opened.file->ReplaceStream(*entry, content);
+    EXPECT_TRUE(hr == S_OK || hr == STG_E_DOCFILECORRUPT) << opened.file->LastError();
+    opened.file.reset();
+    if (hr != S_OK) continue;
+    Opened reopened = OpenDocument(path);
+    ASSERT_EQ(reopened.hr, S_OK) << reopened.error;
+    readable[target] = content;
+    for (const auto& [name, bytes] : readable) {
+      std::string now;
+      EXPECT_EQ(reopened.file->ReadStream(*reopened.file->FindRootStream(Widen(name)), now), S_OK)
+          << name;
+      EXPECT_EQ(now, bytes) << name;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tavrin::storage

@@ -1,0 +1,197 @@
+// Writing property sets: only what changed changes, every other byte stays.
+// Most checks compare with the stream the fixture builds from scratch with
+// the new value, which pins the size fields, padding, offsets and every byte.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+#include "tests/storage/PropertySetFixture.h"
+#include "tests/storage/PropertySetTestSupport.h"
+
+namespace tavrin::test {
+namespace {
+
+using storage::PropertySetStream;
+
+enum class Layout { kPlain, kTitleLastThenGap, kSizePastStreamEnd };
+
+// A Summary stream whose title comes second, or last and followed by bytes
+// nothing points at, or in a section declared longer than the stream.
+std::string SummaryStream(const std::string& codePage, const std::string& title,
+                          const std::string& author = "Author", Layout layout = Layout::kPlain) {
+  SectionFixture summary{kSummaryFmtid};
+  summary.Add(1, codePage)
+      .Add(2, title)
+      .Add(4, Lpstr(author))
+      .Add(12, FileTime(0x01D0000012345678ull))
+      .Add(17, ClipboardData(-1, "thumbnail bytes"))
+      .Add(0x80000000u, I4(1041));
+  if (layout == Layout::kTitleLastThenGap) {
+    std::rotate(summary.entries.begin() + 1, summary.entries.begin() + 2, summary.entries.end());
+    summary.tail = "gap!";
+  }
+  if (layout == Layout::kSizePastStreamEnd) summary.sizeAdjust = 6;
+  return BuildStream({summary});
+}
+
+// A Document Summary stream as Office writes it: packed vectors at unaligned
+// offsets, then a user-defined section with a dictionary, then zeros.
+std::string DocSummaryStream(const std::string& company = "Company") {
+  SectionFixture doc{kDocSummaryFmtid};
+  doc.Add(1, I2(1252))
+      .Add(15, Lpstr(company))
+      .Add(11, Bool(false))
+      .Add(13, VectorLpstr({"Doc"}, true))
+      .Add(12, HeadingPairs({{"Title", 1}}, true))
+      .Add(14, Lpstr("Manager"));
+  SectionFixture user{kUserDefinedFmtid};
+  user.Add(0, Dictionary({{2, "Client"}})).Add(1, I2(1252)).Add(2, Lpstr("ACME"));
+  return BuildStream({doc, user}, std::string(12, '\0'));
+}
+
+TEST(PropertySetWrite, EverythingWrittenBackAsReadLeavesEveryByte) {
+  SectionFixture odd{kSummaryFmtid};  // unpadded, shared, lossy, junk after
+  odd.Add(1, I2(-535, false)).Add(0, Lpstr("x")).Share(2, 1).Add(3, Lpstr("\xe2\x82\xac"));
+  odd.tail = "junk";
+  for (const std::string& stream :
+       {SummaryStream(I2(1252), Lpstr("Caf\xe9")), DocSummaryStream(),
+        SummaryStream(I2(1200), Lpstr(std::string("T\0i\0", 4), true, true)),
+        BuildStream({odd}, "trailing"), std::string(), BuildStream({})}) {
+    PropertySetStream set = MustParse(stream);
+    for (std::size_t section = 0; section < 2; ++section) {
+      std::string out;
+      ASSERT_EQ(WriteBackAsRead(set, section, out), S_OK);
+      EXPECT_EQ(out, stream);
+    }
+  }
+}
+
+TEST(PropertySetWrite, LongerAndShorterTitlesChangeOnlyWhatTheyMust) {
+  for (Layout layout : {Layout::kPlain, Layout::kTitleLastThenGap, Layout::kSizePastStreamEnd}) {
+    PropertySetStream set = MustParse(SummaryStream(I2(1252), Lpstr("Title"), "Author", layout));
+    for (const std::string& text :
+         {std::string("A much longer title than before"), std::string()}) {
+      std::string out;
+      ASSERT_EQ(WriteText(set, 2, text, out), S_OK);
+      EXPECT_EQ(out, SummaryStream(I2(1252), Lpstr(text), "Author", layout));
+    }
+  }
+}
+
+TEST(PropertySetWrite, ChangesInTheFirstSectionKeepTheUserDefinedSection) {
+  PropertySetStream set = MustParse(DocSummaryStream());
+  const std::string company = "A company with a much longer name";
+  std::string out;
+  ASSERT_EQ(WriteText(set, 15, company, out), S_OK);
+  EXPECT_EQ(out, DocSummaryStream(company));
+  EXPECT_EQ(MustParse(out).Sections()[1].offset, set.Sections()[1].offset + 28);
+}
+
+TEST(PropertySetWrite, FixedSizeValuesAreOverwrittenWhereTheyStand) {
+  auto stream = [](bool scale, std::int32_t bytes, std::uint64_t ticks) {
+    SectionFixture doc{kDocSummaryFmtid};
+    doc.Add(1, I2(1252)).Add(11, Bool(scale, false)).Add(4, I4(bytes)).Add(13, FileTime(ticks));
+    return BuildStream({doc});
+  };
+  PropertySetStream set = MustParse(stream(false, 100, 5));
+  std::vector<PROPSPEC> ids = Ids({11, 4, 13, 3});
+  std::vector<PROPVARIANT> values(ids.size());
+  ASSERT_EQ(set.ReadMultiple(0, ids, values), S_OK);
+  values[0].boolVal = VARIANT_TRUE;
+  values[1].lVal = -5;
+  values[2].filetime = FILETIME::FromTicks(0);
+  values[3].vt = VT_LPSTR;  // a property the set lacks stays absent
+  values[3].pszVal = "never stored";
+  std::string out;
+  ASSERT_EQ(set.WriteMultiple(0, ids, values, out), S_OK);
+  EXPECT_EQ(out, stream(true, -5, 0));  // the unpadded boolean stays unpadded
+}
+
+TEST(PropertySetWrite, TextConvertsToTheSetsCodePageOrIsRefused) {
+  const std::string japanese = "\x93\xfa\x96\x7b";  // CP932
+  struct Case {
+    std::string codePage;
+    bool wide;
+    std::string stored;  // what the set then holds; empty: refused
+  } cases[] = {
+      {I2(932), false, japanese},
+      {I2(-535), false, "\xe6\x97\xa5\xe6\x9c\xac"},
+      {I2(1200), true, std::string("\xe5\x65\x2c\x67", 4)},
+      {I2(12345), false, japanese},
+      {I2(1252), false, ""},
+  };
+  for (const Case& c : cases) {
+    PropertySetStream set = MustParse(SummaryStream(c.codePage, Lpstr("x", true, c.wide)));
+    std::string out = "untouched";
+    HRESULT hr = WriteText(set, 2, japanese, out);
+    if (c.stored.empty()) {
+      EXPECT_EQ(hr, MakeHResult(0x80070459u));
+      EXPECT_EQ(out, "untouched");
+    } else {
+      ASSERT_EQ(hr, S_OK);
+      EXPECT_EQ(out, SummaryStream(c.codePage, Lpstr(c.stored, true, c.wide)));
+    }
+  }
+}
+
+TEST(PropertySetWrite, AnUnchangedLossyValueKeepsItsOriginalBytes) {
+  // "Café" reads as "Caf?"; given back (at another address) it stays "Café"
+  // while the author next to it changes.
+  PropertySetStream set = MustParse(SummaryStream(I2(1252), Lpstr("Caf\xe9")));
+  std::vector<PROPSPEC> ids = Ids({2, 4});
+  std::vector<PROPVARIANT> values(2);
+  ASSERT_EQ(set.ReadMultiple(0, ids, values), S_OK);
+  ASSERT_STREQ(values[0].pszVal, "Caf?");
+  std::string sameText = "Caf?";
+  values[0].pszVal = sameText.c_str();
+  values[1].pszVal = "Someone else";
+  std::string out;
+  ASSERT_EQ(set.WriteMultiple(0, ids, values, out), S_OK);
+  EXPECT_EQ(out, SummaryStream(I2(1252), Lpstr("Caf\xe9"), "Someone else"));
+}
+
+TEST(PropertySetWrite, SharedBytesStayForTheOtherEntry) {
+  // A PROPID 0 that is no dictionary shares its bytes with the title.
+  SectionFixture odd{kSummaryFmtid};
+  odd.Add(0, Lpstr("")).Share(2, 0).Add(4, Lpstr("Author"));
+  PropertySetStream set = MustParse(BuildStream({odd}));
+  std::string out;
+  ASSERT_EQ(WriteText(set, 2, "New title", out), S_OK);
+  PropertySetStream now = MustParse(out);
+  EXPECT_STREQ(ReadOne(now, 2).pszVal, "New title");
+  EXPECT_EQ(now.BytesOf(now.Sections()[0].properties[0]), Lpstr(""));
+  EXPECT_STREQ(ReadOne(now, 4).pszVal, "Author");
+}
+
+TEST(PropertySetWrite, RefusalsLeaveNothingWritten) {
+  // A title whose declared size runs into the next property: readable, but
+  // which bytes are its own cannot be told. The others can still change.
+  SectionFixture overlap{kSummaryFmtid};
+  std::string title = Lpstr("abc");
+  title[4] = '\x0c';
+  overlap.Add(2, title).Add(14, I4(1)).Add(4, Lpstr("Author"));
+  PropertySetStream set = MustParse(BuildStream({overlap}));
+  std::string out = "untouched";
+  EXPECT_EQ(WriteText(set, 2, "x", out), STG_E_INVALIDHEADER);
+  EXPECT_EQ(out, "untouched");
+  EXPECT_EQ(WriteText(set, 4, "x", out), S_OK);
+
+  // The code page, and a changed value of a type that is only carried.
+  PropertySetStream summary = MustParse(SummaryStream(I2(1252), Lpstr("T")));
+  out = "untouched";
+  std::vector<PROPVARIANT> values(1);
+  values[0].vt = VT_I2;
+  values[0].iVal = 932;
+  EXPECT_EQ(summary.WriteMultiple(0, Ids({1}), values, out), STG_E_INVALIDPARAMETER);
+  ASSERT_EQ(summary.ReadMultiple(0, Ids({17}), values), S_OK);
+  CLIPDATA other = *values[0].pclipdata;
+  other.ulClipFmt = 3;
+  values[0].pclipdata = &other;
+  EXPECT_EQ(summary.WriteMultiple(0, Ids({17}), values, out), STG_E_UNIMPLEMENTEDFUNCTION);
+  EXPECT_EQ(out, "untouched");
+}
+
+}  // namespace
+}  // namespace tavrin::test

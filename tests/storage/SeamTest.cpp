@@ -1,0 +1,141 @@
+// Tests that go through the operating-system seam: a failing write is the
+// change's result and retires the object; reading a document costs the same
+// whatever its size.
+
+#include <cerrno>
+
+#include <gtest/gtest.h>
+
+#include "platform/storage/File.h"
+#include "storage/SampleDocument.h"
+#include "support/FaultySystemCalls.h"
+#include "support/ScratchDir.h"
+
+namespace tavrin::storage {
+namespace {
+
+using Fault = fixture::FaultySystemCalls::Fault;
+
+// Moving the summary out of the mini stream writes data, tables, directory
+// and header, then flushes: every stage of a commit.
+const std::string kMoved = Pattern(6000, 40);
+
+std::size_t CallsOfTheChange(const std::string& bytes) {
+  fixture::ScratchDir dir;
+  const std::string path = dir.Put("count.doc", bytes);
+  fixture::FaultySystemCalls counting;
+  Opened opened = OpenDocument(path);
+  ScopedSystemCalls scoped(counting);
+  EXPECT_EQ(opened.file->ReplaceStream(*opened.file->FindRootStream(kSummary16), kMoved), S_OK);
+  return counting.writesAndSyncs();
+}
+
+TEST(SeamTest, AFailedWriteIsTheResultAndRetiresTheObject) {
+  const std::string original = SampleDocument().Build().bytes;
+  const std::size_t calls = CallsOfTheChange(original);
+  ASSERT_GE(calls, 4u);
+  struct Case {
+    const char* what;
+    std::size_t call;
+    int error;
+    HRESULT expected;
+  } cases[] = {
+      {"I/O error on the first write", 1, EIO, STG_E_WRITEFAULT},
+      {"disk full on the first write", 1, ENOSPC, STG_E_MEDIUMFULL},
+      {"quota exceeded midway", calls / 2, EDQUOT, STG_E_MEDIUMFULL},
+      {"I/O error on the flush", calls, EIO, STG_E_WRITEFAULT},
+  };
+  for (const Case& c : cases) {
+    fixture::ScratchDir dir;
+    const std::string path = dir.Put("fault.doc", original);
+    fixture::FaultySystemCalls faulty;
+    faulty.BreakWrite(c.call, Fault::kError, c.error);
+    {
+      Opened opened = OpenDocument(path);
+      ScopedSystemCalls scoped(faulty);
+      const auto summary = opened.file->FindRootStream(kSummary16);
+      EXPECT_EQ(opened.file->ReplaceStream(*summary, kMoved), c.expected) << c.what;
+      std::string bytes;
+      EXPECT_EQ(opened.file->ReadStream(*summary, bytes), STG_E_REVERTED) << c.what;
+      EXPECT_EQ(opened.file->ReplaceStream(*summary, kMoved), STG_E_REVERTED) << c.what;
+      EXPECT_FALSE(opened.file->FindRootStream(kSummary16)) << c.what;
+      EXPECT_EQ(faulty.writesAndSyncs(), c.call) << c.what << ": nothing after the failure";
+    }
+    if (c.call == 1) {
+      EXPECT_EQ(fixture::ReadWholeFile(path), original) << c.what;
+    }
+    EXPECT_EQ(OpenDocument(path).hr, S_OK) << c.what << ": the lock went with the object";
+  }
+}
+
+TEST(SeamTest, ACrashMidCommitLeavesTheObjectRetired) {
+  fixture::ScratchDir dir;
+  const std::string path = dir.Put("crash.doc", SampleDocument().Build().bytes);
+  fixture::FaultySystemCalls crashing;
+  crashing.BreakWrite(2, Fault::kCrash);
+  Opened opened = OpenDocument(path);
+  ScopedSystemCalls scoped(crashing);
+  const auto summary = opened.file->FindRootStream(kSummary16);
+  EXPECT_THROW(opened.file->ReplaceStream(*summary, kMoved), fixture::SimulatedCrash);
+  EXPECT_EQ(opened.file->ReplaceStream(*summary, kMoved), STG_E_REVERTED);
+}
+
+TEST(SeamTest, AShortWriteIsCarriedOnToTheEnd) {
+  fixture::ScratchDir dir;
+  const std::string path = dir.Put("short.doc", SampleDocument().Build().bytes);
+  fixture::FaultySystemCalls partial;
+  partial.BreakWrite(1, Fault::kShortWrite);
+  {
+    Opened opened = OpenDocument(path);
+    ScopedSystemCalls scoped(partial);
+    ASSERT_EQ(opened.file->ReplaceStream(*opened.file->FindRootStream(kSummary16), kMoved), S_OK);
+  }
+  Opened reopened = OpenDocument(path);
+  std::string bytes;
+  ASSERT_EQ(reopened.file->ReadStream(*reopened.file->FindRootStream(kSummary16), bytes), S_OK);
+  EXPECT_EQ(bytes, kMoved);
+}
+
+TEST(SeamTest, ARefusedChangeLeavesTheObjectUsable) {
+  fixture::CfbImage image = SampleDocument().Build();
+  const auto& word = image.streams.at("WordDocument").units;
+  image.Put32(image.FatEntryOffset(word.back()), word[0]);  // a cycle only a write walks into
+  fixture::ScratchDir dir;
+  Opened opened = OpenDocument(dir.Put("refused.doc", image.bytes));
+  const auto entry = opened.file->FindRootStream(u"WordDocument");
+  EXPECT_EQ(opened.file->ReplaceStream(*entry, "x"), STG_E_DOCFILECORRUPT);
+  std::string bytes;
+  EXPECT_EQ(opened.file->ReadStream(*entry, bytes), S_OK);
+  EXPECT_EQ(bytes, Pattern(10000, 3));
+}
+
+// Opening a document and reading both property-set streams reads the same
+// bytes from a 20 MB document as from a 20 KB one of the same structure.
+TEST(SeamTest, OpeningAndReadingDoNotGrowWithTheDocument) {
+  struct Cost {
+    std::size_t calls;
+    std::uint64_t bytes;
+  };
+  const auto cost = [](std::size_t wordSize) {
+    fixture::CfbWriter writer;
+    writer.AddStream(kSummary, Pattern(400, 1));
+    writer.AddStream(kDocSummary, Pattern(700, 2));
+    writer.AddStream("WordDocument", std::string(wordSize, 'w'));
+    fixture::ScratchDir dir;
+    const std::string path = dir.Put("size.doc", writer.Build().bytes);
+    fixture::FaultySystemCalls counting;
+    ScopedSystemCalls scoped(counting);
+    Opened opened = OpenDocument(path);
+    std::string bytes;
+    EXPECT_EQ(opened.file->ReadStream(*opened.file->FindRootStream(kSummary16), bytes), S_OK);
+    EXPECT_EQ(opened.file->ReadStream(*opened.file->FindRootStream(kDocSummary16), bytes), S_OK);
+    return Cost{counting.reads(), counting.bytesRead()};
+  };
+  const Cost small = cost(20 << 10);
+  const Cost large = cost(20 << 20);  // past 109 FAT sectors: DIFAT sectors too
+  EXPECT_EQ(large.calls, small.calls);
+  EXPECT_EQ(large.bytes, small.bytes);
+}
+
+}  // namespace
+}  // namespace tavrin::storage

@@ -1,0 +1,36 @@
+#pragma once
+// Independent readers of compound files, run as separate programs:
+// python3-olefile and libgsf's gsf. Each comparison gives "OK", or one line
+// per difference between a changed file and its original other than the
+// target stream now holding `expected`.
+
+#include <string>
+#include <vector>
+
+namespace tavrin::fixture {
+
+struct ProcessResult {
+  int exitCode = -1;
+  std::string output;  // standard output
+};
+ProcessResult RunProcess(const std::vector<std::string>& argv);
+
+// True when both readers are installed.
+bool ExternalReadersPresent();
+
+// A copy of an original file whose `target` stream was changed to hold
+// `expected`.
+struct ChangedCopy {
+  std::string path;
+  std::string expected;
+};
+
+// `target` is the stream's path inside the file, "/" between storage names.
+// With `zeroTail` the bytes after the target's end in its last sector (or
+// mini sector) must be zero.
+std::string CompareWithOlefile(const std::string& original, const std::string& target,
+                               const std::vector<ChangedCopy>& copies, bool zeroTail = false);
+std::string CompareWithGsf(const std::string& original, const std::string& target,
+                           const std::vector<ChangedCopy>& copies);
+
+}  // namespace tavrin::fixture
