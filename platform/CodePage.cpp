@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <map>
 #include <memory>
+#include <unordered_map>
 #include <utility>
 
 namespace tavrin::codepage {
@@ -71,6 +72,41 @@ iconv_t ConverterFor(unsigned from, unsigned to) {
   return cd;
 }
 
+bool IsAscii(std::string_view text) {
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
+// Code pages in which the 128 ASCII bytes stand for the ASCII characters
+// themselves: pure-ASCII text converts between any two of them unchanged,
+// which is most text in most documents, without a trip through iconv.
+bool KeepsAscii(unsigned codePage) {
+  switch (codePage) {
+    case kUtf8:
+    case 437:
+    case 850:
+    case 852:
+    case 866:
+    case 874:
+    case 932:
+    case 936:
+    case 949:
+    case 950:
+    case 20127:
+    case 20866:
+    case 21866:
+    case 20932:
+    case 51932:
+    case 54936:
+      return true;
+    default:
+      return (codePage >= 1250 && codePage <= 1258) || (codePage >= 10000 && codePage <= 10007) ||
+             (codePage >= 28591 && codePage <= 28606);
+  }
+}
+
 enum class Stop { kDone, kInvalid, kIncomplete };
 
 // Runs one conversion as far as it goes; `in` is advanced past what was
@@ -109,6 +145,7 @@ bool IsSupported(unsigned codePage) {
 }
 
 std::optional<std::string> Convert(std::string_view in, unsigned from, unsigned to) {
+  if (KeepsAscii(from) && KeepsAscii(to) && IsAscii(in)) return std::string(in);
   iconv_t cd = ConverterFor(from, to);
   if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
   std::string out;
@@ -119,6 +156,7 @@ std::optional<std::string> Convert(std::string_view in, unsigned from, unsigned 
 
 std::string Cp932ToUtf8(std::string_view cp932) {
   static constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+  if (IsAscii(cp932)) return std::string(cp932);
   iconv_t cd = ConverterFor(kCp932, kUtf8);
   std::string out;
   out.reserve(cp932.size() * 2);
@@ -143,6 +181,7 @@ std::size_t Utf8SequenceLength(unsigned char lead) {
 }  // namespace
 
 EncodeResult Utf8ToCp932(std::string_view utf8) {
+  if (IsAscii(utf8)) return {std::string(utf8), {}};
   iconv_t cd = ConverterFor(kUtf8, kCp932);
   std::string out;
   out.reserve(utf8.size());
@@ -167,13 +206,17 @@ std::string Utf8ToCp932ForDisplay(std::string_view utf8) {
 }
 
 std::string Cp932(std::string_view utf8Literal) {
+  // A form converts the same few dozen captions each time it is built, and
+  // the command-line front end builds one per file.
+  thread_local std::unordered_map<std::string, std::string> converted;
+  if (auto it = converted.find(std::string(utf8Literal)); it != converted.end()) return it->second;
   EncodeResult result = Utf8ToCp932(utf8Literal);
   if (!result.bytes) {
     std::fprintf(stderr, "tavrin: literal not representable in CP932: %.*s\n",
                  static_cast<int>(utf8Literal.size()), utf8Literal.data());
     std::abort();
   }
-  return std::move(*result.bytes);
+  return converted.emplace(std::string(utf8Literal), std::move(*result.bytes)).first->second;
 }
 
 }  // namespace tavrin::codepage

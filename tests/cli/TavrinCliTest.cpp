@@ -1,0 +1,95 @@
+// The command-line front end as its users run it: a separate process, its
+// output and its exit status.
+
+#include <gtest/gtest.h>
+
+#include "platform/CodePage.h"
+#include "support/ExternalReaders.h"
+#include "support/TestDocument.h"
+
+namespace tavrin {
+namespace {
+
+using fixture::RunProcess;
+
+fixture::ProcessResult Cli(std::vector<std::string> args) {
+  args.insert(args.begin(), TAVRIN_CLI);
+  return RunProcess(args);
+}
+
+// Checks a JSON document with an independent parser and prints facts about it.
+std::string JsonFacts(const std::string& json) {
+  fixture::ScratchDir dir;
+  std::string path = dir.Put("out.json", json);
+  return RunProcess({"/usr/bin/python3", "-c",
+                     "import json,sys\n"
+                     "d=json.load(open(sys.argv[1],encoding='utf-8'))\n"
+                     "for f in d['files']:\n"
+                     "  g=f['grids']\n"
+                     "  print(f['path'].rsplit('/',1)[-1], len(g['summary']), len(g['docsummary']),"
+                     " len(g['filetime']), g['summary'][0]['key'], g['summary'][0]['value'],"
+                     " g['summary'][0].get('hex'), [m['caption']+':'+repr(m['text']) for m in "
+                     "f['messages']])\n",
+                     path})
+      .output;
+}
+
+class TavrinCliTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    test::SectionFixture docSummary(test::kDocSummaryFmtid);
+    docSummary.Add(1, test::I2(932)).Add(15, test::Lpstr("ACME"));
+    full = testing::TestDocument(testing::SummaryWith(codepage::Cp932("題名"), "me", 4), docSummary)
+               .WriteTo(dir, "full.doc");
+    summaryOnly =
+        testing::TestDocument(testing::SummaryWith("other", "you", 1)).WriteTo(dir, "half.doc");
+  }
+  fixture::ScratchDir dir;
+  std::string full, summaryOnly;
+};
+
+TEST_F(TavrinCliTest, ShowsEachFileOnAFormOfItsOwn) {
+  fixture::ProcessResult ok = Cli({"show", full});
+  EXPECT_EQ(ok.exitCode, 0);
+  EXPECT_NE(ok.output.find("== " + full + "\n[summary]\nタイトル = 題名\n"), std::string::npos);
+  EXPECT_NE(ok.output.find("会社名 = ACME\n"), std::string::npos);
+  EXPECT_EQ(ok.output.find("message"), std::string::npos);
+
+  // The second file has no Document Summary set: its rows must not show the
+  // first file's company.
+  fixture::ProcessResult both = Cli({"show", full, summaryOnly});
+  EXPECT_EQ(both.exitCode, 1);
+  std::string second = both.output.substr(both.output.find("== " + summaryOnly));
+  EXPECT_EQ(second.find("ACME"), std::string::npos);
+  EXPECT_NE(second.find("message [tavrin-cli]: Error PropSetStg.Open / HResult = $80030002\n"),
+            std::string::npos);
+}
+
+TEST_F(TavrinCliTest, JsonIsOneDocumentWithExactMessagesAndOptionalBytes) {
+  fixture::ProcessResult json = Cli({"show", "--json", full, summaryOnly});
+  EXPECT_EQ(json.exitCode, 1);
+  EXPECT_EQ(JsonFacts(json.output),
+            "full.doc 18 15 3 タイトル 題名 None []\n"
+            "half.doc 18 15 3 タイトル other None "
+            "[\"tavrin-cli:'Error PropSetStg.Open\\\\r\\\\nHResult = $80030002'\"]\n");
+  fixture::ProcessResult hex = Cli({"show", "--json", "--hex", full});
+  EXPECT_EQ(hex.exitCode, 0);
+  EXPECT_EQ(JsonFacts(hex.output), "full.doc 18 15 3 タイトル 題名 91E896BC []\n");
+}
+
+TEST_F(TavrinCliTest, UsageErrorsAreStatusTwoAndHelpIsBilingual) {
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {}, {"list"}, {"show"}, {"show", "--hex", full}, {"show", "--frobnicate", full}}) {
+    EXPECT_EQ(Cli(args).exitCode, 2);
+  }
+  fixture::ProcessResult help = Cli({"--help"});
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_NE(help.output.find("Usage: tavrin-cli show"), std::string::npos);
+  EXPECT_NE(help.output.find("使い方"), std::string::npos);
+  fixture::ProcessResult missing = Cli({"show", "--", (dir.path() / "-gone.doc").string()});
+  EXPECT_EQ(missing.exitCode, 1);
+  EXPECT_NE(missing.output.find("ファイルが見つかりません"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tavrin
