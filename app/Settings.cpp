@@ -1,0 +1,107 @@
+#include "app/Settings.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "grids/RowCatalogue.h"
+#include "grids/RowSelection.h"
+#include "platform/CodePage.h"
+#include "platform/FilePaths.h"
+#include "platform/PrivateProfile.h"
+
+namespace tavrin {
+namespace {
+
+namespace fs = std::filesystem;
+using codepage::Cp932;
+
+constexpr const char* kSummarySection = "SummaryInfo";
+constexpr const char* kFileTimeSection = "FileDateTime";
+constexpr const char* kDocSummarySection = "DocumentSummaryInfo";
+constexpr const char* kSettingSection = "Setting";
+
+struct ListSetting {
+  const char* section;
+  CheckListBox& list;
+  GridPair grids;
+  RowSet set;
+};
+
+std::vector<ListSetting> Lists(SettingsControls& c) {
+  return {{kSummarySection, c.summaryList, c.summaryGrids, RowSet::kSummary},
+          {kFileTimeSection, c.fileTimeList, c.fileTimeGrids, RowSet::kFileTime},
+          {kDocSummarySection, c.docSummaryList, c.docSummaryGrids, RowSet::kDocSummary}};
+}
+
+std::string ConfigFolder() {
+  if (const char* config = std::getenv("XDG_CONFIG_HOME"); config != nullptr && *config == '/') {
+    return std::string(config) + "/tavrin";
+  }
+  const char* home = std::getenv("HOME");
+  return std::string(home != nullptr ? home : "") + "/.config/tavrin";
+}
+
+}  // namespace
+
+std::string ProgramFilePath(const std::string& executablePath, const std::string& extension) {
+  fs::path beside = ReplaceExtension(executablePath, extension);
+  fs::path folder = beside.parent_path();
+  if (::access(folder.empty() ? "." : folder.c_str(), W_OK) == 0) return beside.string();
+  return ConfigFolder() + "/" + beside.filename().string();
+}
+
+void ReadSettings(const std::string& path, SettingsControls controls, Dialogs& dialogs) {
+  for (ListSetting& setting : Lists(controls)) {
+    const std::vector<std::string>& keys = ItemNames(setting.set);
+    std::span<const RowInfo> rows = Rows(setting.set);
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+      const char* fallback = rows[i].checkedByDefault ? "1" : "0";
+      std::string value = GetPrivateProfileString(setting.section, keys[i], fallback, path);
+      // Exact comparisons, and not the same one: file times are selected
+      // unless the value is "0", the other rows only when it is "1".
+      bool checked = setting.set == RowSet::kFileTime ? value != "0" : value == "1";
+      RestoreSelection(setting.list, setting.grids, static_cast<int>(i), checked);
+    }
+  }
+  controls.fileName.SetText(GetPrivateProfileString(kSettingSection, "filename", "", path));
+  std::string folder = GetPrivateProfileString(kSettingSection, "folder", "", path);
+  if (folder.empty()) return;
+  std::error_code error;
+  if (folder.front() != '/' || !fs::is_directory(folder, error)) {
+    dialogs.ReportError(Cp932("パス設定エラー : \"") + codepage::Utf8ToCp932ForDisplay(folder) +
+                        "\"");
+    return;
+  }
+  controls.folder.SetPath(fs::path(folder).lexically_normal().string());
+}
+
+bool CloseQuery(const std::string& path, SettingsControls controls, Dialogs& dialogs) {
+  if (!dialogs.Confirm(Cp932("終了しますか？"))) return false;
+  std::error_code ignored;
+  fs::create_directories(fs::path(path).parent_path(), ignored);
+  auto write = [&](const char* section, const std::string& key, const std::string& value) {
+    if (WritePrivateProfileString(section, key, value, path)) return true;
+    dialogs.ReportError(codepage::Utf8ToCp932ForDisplay(path) + Cp932(" に書き込めません"));
+    return false;
+  };
+  for (ListSetting& setting : Lists(controls)) {
+    const std::vector<std::string>& keys = ItemNames(setting.set);
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+      if (!write(setting.section, keys[i], setting.list.Checked(static_cast<int>(i)) ? "1" : "0")) {
+        return false;
+      }
+    }
+  }
+  if (!write(kSettingSection, "filename", controls.fileName.Text())) return false;
+  // Only a real folder is stored; the computer at the top of the views
+  // is stored as empty, so the next start shows it again.
+  const std::string& folder = controls.folder.Path();
+  std::error_code error;
+  bool real = !folder.empty() && folder.front() == '/' && fs::is_directory(folder, error);
+  return write(kSettingSection, "folder", real ? folder : std::string());
+}
+
+}  // namespace tavrin
