@@ -1,12 +1,14 @@
 #include "app/TForm1.h"
 
 #include "commands/ShowCommand.h"
+#include "commands/UpdateCommand.h"
 #include "filetimes/FileDate.h"
 #include "grids/EditingRules.h"
 #include "grids/RowSelection.h"
 #include "platform/CodePage.h"
 #include "platform/FilePaths.h"
 #include "propsets/PropertyReads.h"
+#include "propsets/PropertyWrites.h"
 
 namespace tavrin {
 namespace {
@@ -206,6 +208,7 @@ void TForm1::BuildLayout() {
 
 void TForm1::ConnectHandlers() {
   Button1.SetOnClick([this] { Button1Click(); });
+  Button2.SetOnClick([this] { Button2Click(); });
   Button3.SetOnClick([this] { Button3Click(); });
   Button16.SetOnClick([this] { Button16Click(); });
   Button8.SetOnClick([this] { Button8Click(); });
@@ -271,11 +274,39 @@ void TForm1::GetDocumentProperties2(const std::string& path) {
   tavrin::GetDocumentProperties2(path, ValueListEditor5, dialogs_);
 }
 
+void TForm1::SetDocumentProperties(const std::string& path) {
+  tavrin::SetDocumentProperties(path, ValueListEditor1, CheckListBox1, dialogs_);
+}
+void TForm1::SetDocumentPropertiesAll(const std::string& path) {
+  tavrin::SetDocumentProperties(path, ValueListEditor2, CheckListBox1, dialogs_);
+}
+void TForm1::SetDocumentProperties2(const std::string& path) {
+  tavrin::SetDocumentProperties2(path, ValueListEditor5, CheckListBox3, dialogs_);
+}
+void TForm1::SetDocumentProperties2All(const std::string& path) {
+  tavrin::SetDocumentProperties2(path, ValueListEditor6, CheckListBox3, dialogs_);
+}
+void TForm1::SetFileDate(const std::string& path) {
+  tavrin::SetFileDate(path, ValueListEditor3, CheckListBox2, dialogs_, onceEachCommand_);
+}
+void TForm1::SetFileDateAll(const std::string& path) {
+  tavrin::SetFileDate(path, ValueListEditor4, CheckListBox2, dialogs_, onceEachCommand_);
+}
+
 void TForm1::Button1Click() {
   ShowCommand(Edit1.Text(), dialogs_,
               {[this](const std::string& path) { GetFileDate(path); },
                [this](const std::string& path) { GetDocumentProperties(path); },
                [this](const std::string& path) { GetDocumentProperties2(path); }});
+}
+
+void TForm1::Button2Click() {
+  onceEachCommand_ = {};
+  UpdateCommand(Edit1.Text(), {ValueListEditor1, CheckListBox1}, {ValueListEditor5, CheckListBox3},
+                dialogs_,
+                {[this](const std::string& path) { SetDocumentProperties(path); },
+                 [this](const std::string& path) { SetDocumentProperties2(path); },
+                 [this](const std::string& path) { SetFileDate(path); }});
 }
 
 void TForm1::Button3Click() {

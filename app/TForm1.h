@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/TAboutBox.h"
+#include "filetimes/FileDate.h"
 #include "grids/CellDrawing.h"
 #include "grids/GridPair.h"
 #include "platform/Dialogs.h"
@@ -40,8 +41,15 @@ class TForm1 : public Control {
   void GetFileDate(const std::string& path);
   void GetDocumentProperties(const std::string& path);
   void GetDocumentProperties2(const std::string& path);
+  void SetDocumentProperties(const std::string& path);
+  void SetDocumentPropertiesAll(const std::string& path);
+  void SetDocumentProperties2(const std::string& path);
+  void SetDocumentProperties2All(const std::string& path);
+  void SetFileDate(const std::string& path);
+  void SetFileDateAll(const std::string& path);
 
   void Button1Click();
+  void Button2Click();
   void Button3Click();
   void Button16Click();
   void Button8Click();
@@ -140,6 +148,8 @@ class TForm1 : public Control {
   WindowHost& host_;
   std::string executablePath_;
   TAboutBox* aboutBox_ = nullptr;
+  // Reset when a command that writes starts (Button2Click, and the batch).
+  OnceEachCommand onceEachCommand_;
 
   void BuildLayout();
   void ConnectHandlers();

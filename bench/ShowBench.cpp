@@ -5,19 +5,12 @@
 #include <benchmark/benchmark.h>
 
 #include "app/TForm1.h"
+#include "platform/HeadlessWindowHost.h"
 #include "platform/ScriptedDialogs.h"
-#include "platform/WindowHost.h"
 #include "support/TestDocument.h"
 
 namespace tavrin {
 namespace {
-
-class NoWindow : public WindowHost {
- public:
-  void ShowModal(Control&) override {}
-  void RequestClose() override {}
-  void ShowHelpContents(const std::string&) override {}
-};
 
 const std::string& Document(bool large) {
   static fixture::ScratchDir dir;
@@ -41,7 +34,7 @@ const std::string& Document(bool large) {
 
 void ShowOnAFreshForm(benchmark::State& state) {
   const std::string& path = Document(state.range(0) != 0);
-  NoWindow host;
+  HeadlessWindowHost host;
   for (auto _ : state) {
     ScriptedDialogs dialogs("tavrin-cli");
     TForm1 form(dialogs, host, "/usr/bin/tavrin-cli");

@@ -1,12 +1,17 @@
 #include "filetimes/FileDate.h"
 
+#include <optional>
+
 #include "grids/RowCatalogue.h"
+#include "platform/CodePage.h"
 #include "platform/FileTimes.h"
 #include "platform/HResultText.h"
 #include "propsets/TextConventions.h"
 
 namespace tavrin {
 namespace {
+
+constexpr std::uint64_t kTicksPerSecond = 10000000;
 
 void ShowRows(ValueListEditor& grid, const std::string& creation, const std::string& lastWrite,
               const std::string& lastAccess) {
@@ -16,9 +21,52 @@ void ShowRows(ValueListEditor& grid, const std::string& creation, const std::str
   grid.SetValues(keys[filetime_row::kLastAccess], lastAccess);
 }
 
+std::string FailureMessage(const char* call, HRESULT hr) {
+  return std::string("Error ") + call + "\r\n" + HResultText(hr);
+}
+
 void Fail(ValueListEditor& grid, Dialogs& dialogs, const char* call, HRESULT hr) {
   ShowRows(grid, {}, {}, {});
-  dialogs.Message(std::string("Error ") + call + "\r\n" + HResultText(hr));
+  dialogs.Message(FailureMessage(call, hr));
+}
+
+// The grid shows whole seconds: a creation row left as shown asks for no
+// change, however many fractions of a second the file's time carries.
+bool AsShown(FILETIME asked, FILETIME current) {
+  return asked == current || asked.Ticks() == current.Ticks() - current.Ticks() % kTicksPerSecond;
+}
+
+struct SetOutcome {
+  std::optional<std::string> failure;
+  bool creationNotSettable = false;
+};
+
+SetOutcome SetTimes(const std::string& path, const ValueListEditor& grid,
+                    const CheckListBox& selection) {
+  TimedFile file;
+  if (HRESULT hr = TimedFile::Open(path, TimedFile::Access::kReadWrite, file); FAILED(hr)) {
+    return {FailureMessage("CreateFile", hr)};
+  }
+  FileTimeSet current;
+  if (HRESULT hr = file.GetTimes(current); FAILED(hr)) {
+    return {FailureMessage("GetFileTime", hr)};
+  }
+  // 0 leaves a time as it is, to the nanosecond: an unchecked time is not
+  // rounded to the 100 ns a FILETIME holds.
+  FileTimeSet asked{};
+  const auto& keys = FileTimeItemNames();
+  FILETIME* targets[] = {&asked.creation, &asked.lastWrite, &asked.lastAccess};
+  for (int row : {filetime_row::kCreation, filetime_row::kLastWrite, filetime_row::kLastAccess}) {
+    if (selection.Checked(row)) {
+      *targets[row] = TextToFileTime(grid.Values(keys[static_cast<std::size_t>(row)]));
+    }
+  }
+  if (AsShown(asked.creation, current.creation)) asked.creation = {};
+  CreationTimeResult creation = CreationTimeResult::kNotAsked;
+  if (HRESULT hr = file.SetTimes(asked, creation); FAILED(hr)) {
+    return {FailureMessage("SetFileTime", hr)};
+  }
+  return {std::nullopt, creation == CreationTimeResult::kNotSettable};
 }
 
 }  // namespace
@@ -36,6 +84,26 @@ void GetFileDate(const std::string& path, ValueListEditor& grid, Dialogs& dialog
   }
   ShowRows(grid, FileTimeToText(times.creation), FileTimeToText(times.lastWrite),
            FileTimeToText(times.lastAccess));
+}
+
+const std::string& CreationTimeNotSettableMessage() {
+  static const std::string message =
+      codepage::Cp932("このファイルシステムでは作成日時を変更できません");
+  return message;
+}
+
+void SetFileDate(const std::string& path, const ValueListEditor& grid,
+                 const CheckListBox& selection, Dialogs& dialogs, OnceEachCommand& once) {
+  // The file is closed before any message waits for the user.
+  const SetOutcome outcome = SetTimes(path, grid, selection);
+  if (outcome.failure) {
+    dialogs.Message(*outcome.failure);
+    return;
+  }
+  if (outcome.creationNotSettable && !once.creationTimeNotSettableShown) {
+    once.creationTimeNotSettableShown = true;
+    dialogs.Message(CreationTimeNotSettableMessage());
+  }
 }
 
 }  // namespace tavrin

@@ -2,9 +2,13 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
+#include <optional>
 #include <utility>
 
 namespace tavrin {
@@ -31,7 +35,100 @@ FILETIME FromTimestamp(std::int64_t seconds, std::uint32_t nanoseconds) {
   return FILETIME::FromTicks(ticks);
 }
 
+// 0 means "leave this time as it is".
+struct timespec ToTimespec(FILETIME time) {
+  struct timespec out {};
+  if (time == FILETIME{}) {
+    out.tv_nsec = UTIME_OMIT;
+    return out;
+  }
+  const std::uint64_t ticks = time.Ticks();
+  const auto perSecond = static_cast<std::uint64_t>(kTicksPerSecond);
+  out.tv_sec = static_cast<time_t>(static_cast<std::int64_t>(ticks / perSecond) - kEpochDifference);
+  out.tv_nsec = static_cast<long>(ticks % perSecond * 100);
+  return out;
+}
+
+using AttributeBytes = std::array<unsigned char, 8>;
+
+AttributeBytes LittleEndian(FILETIME time) {
+  AttributeBytes bytes{};
+  const std::uint64_t ticks = time.Ticks();
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    bytes[i] = static_cast<unsigned char>(ticks >> (8 * i));
+  }
+  return bytes;
+}
+
+FILETIME FromLittleEndian(const AttributeBytes& bytes) {
+  std::uint64_t ticks = 0;
+  for (std::size_t i = bytes.size(); i-- > 0;) ticks = (ticks << 8) | bytes[i];
+  return FILETIME::FromTicks(ticks);
+}
+
+FileTimeCalls*& ActiveCalls() {
+  static FileTimeCalls real;
+  static FileTimeCalls* active = &real;
+  return active;
+}
+
+// The attribute through which this file's file system keeps its creation
+// time, with what it holds now. Only the file systems known to mean it by
+// that name are asked: anywhere else, setting a "user." attribute would
+// quietly add one to the file and change no time at all.
+struct CreationAttribute {
+  const char* name;
+  AttributeBytes original;
+};
+
+std::optional<CreationAttribute> FindCreationAttribute(int fd) {
+  FileTimeCalls& calls = *ActiveCalls();
+  std::int64_t type = 0;
+  if (calls.FileSystemType(fd, type) != 0) return std::nullopt;
+  const char* name = nullptr;
+  if (type == kFuseMagic) {
+    name = kNtfsCreationAttribute;
+  } else if (type == kCifsMagic || type == kSmb2Magic) {
+    name = kCifsCreationAttribute;
+  } else {
+    return std::nullopt;
+  }
+  // A FUSE file system other than ntfs-3g does not answer to the name.
+  CreationAttribute attribute{name, {}};
+  if (calls.GetAttribute(fd, name, attribute.original.data(), attribute.original.size()) !=
+      static_cast<ssize_t>(attribute.original.size())) {
+    return std::nullopt;
+  }
+  return attribute;
+}
+
 }  // namespace
+
+int FileTimeCalls::FileSystemType(int fd, std::int64_t& type) {
+  struct statfs info {};
+  if (::fstatfs(fd, &info) != 0) return -1;
+  type = static_cast<std::int64_t>(info.f_type);
+  return 0;
+}
+
+ssize_t FileTimeCalls::GetAttribute(int fd, const char* name, void* value, std::size_t size) {
+  return ::fgetxattr(fd, name, value, size);
+}
+
+int FileTimeCalls::SetAttribute(int fd, const char* name, const void* value, std::size_t size) {
+  return ::fsetxattr(fd, name, value, size, 0);
+}
+
+int FileTimeCalls::SetAccessAndWriteTimes(int fd, const struct timespec times[2]) {
+  return ::futimens(fd, times);
+}
+
+ScopedFileTimeCalls::ScopedFileTimeCalls(FileTimeCalls& replacement)
+    : previous_(std::exchange(ActiveCalls(), &replacement)) {}
+
+ScopedFileTimeCalls::~ScopedFileTimeCalls() {
+  ActiveCalls() = previous_;
+}
 
 HRESULT HResultFromErrno(int error) {
   switch (error) {
@@ -109,6 +206,44 @@ HRESULT TimedFile::GetTimes(FileTimeSet& times) const {
                        : FILETIME{};
   times.lastAccess = FromTimestamp(info.stx_atime.tv_sec, info.stx_atime.tv_nsec);
   times.lastWrite = FromTimestamp(info.stx_mtime.tv_sec, info.stx_mtime.tv_nsec);
+  if ((info.stx_mask & STATX_BTIME) == 0) {
+    // The kernel may not pass a FUSE or CIFS birth time on; the attribute
+    // that sets it also shows it.
+    if (auto attribute = FindCreationAttribute(fd_)) {
+      times.creation = FromLittleEndian(attribute->original);
+    }
+  }
+  return S_OK;
+}
+
+HRESULT TimedFile::SetTimes(const FileTimeSet& times, CreationTimeResult& creation) {
+  FileTimeCalls& calls = *ActiveCalls();
+  creation = CreationTimeResult::kNotAsked;
+  std::optional<CreationAttribute> attribute;
+  if (times.creation != FILETIME{}) {
+    attribute = FindCreationAttribute(fd_);
+    if (!attribute) {
+      creation = CreationTimeResult::kNotSettable;
+    } else {
+      const AttributeBytes wanted = LittleEndian(times.creation);
+      if (calls.SetAttribute(fd_, attribute->name, wanted.data(), wanted.size()) != 0) {
+        return HResultFromErrno(errno);
+      }
+      creation = CreationTimeResult::kSet;
+    }
+  }
+  const struct timespec accessAndWrite[2] = {ToTimespec(times.lastAccess),
+                                             ToTimespec(times.lastWrite)};
+  if (calls.SetAccessAndWriteTimes(fd_, accessAndWrite) != 0) {
+    const int error = errno;
+    if (creation == CreationTimeResult::kSet) {
+      // All or nothing: the creation time goes back to the bytes it had.
+      calls.SetAttribute(fd_, attribute->name, attribute->original.data(),
+                         attribute->original.size());
+    }
+    creation = CreationTimeResult::kNotAsked;
+    return HResultFromErrno(error);
+  }
   return S_OK;
 }
 

@@ -20,6 +20,10 @@ class WindowHost {
   virtual void RequestClose() = 0;
   // Shows the contents of `helpFile` (a native path).
   virtual void ShowHelpContents(const std::string& helpFile) = 0;
+  // A long command tells how far it has come (`done` of `total` files, 0 of
+  // 0 when it ends) and lets the window repaint meanwhile. The user's input
+  // waits: the command runs on the window's one thread.
+  virtual void ShowProgress(int done, int total) = 0;
 };
 
 }  // namespace tavrin

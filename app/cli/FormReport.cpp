@@ -55,13 +55,15 @@ std::string RenderText(const FormReport& report) {
       out += Cp932ToUtf8(named.grid.Key(i)) + " = " + Cp932ToUtf8(named.grid.Value(i)) + "\n";
     }
   }
-  for (const auto& box : report.boxes) {
-    std::string text = Cp932ToUtf8(box.text);
-    // One line per box: its own line breaks are shown as " / ".
-    for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) text.replace(at, 2, " / ");
-    out += "message [" + Cp932ToUtf8(box.caption) + "]: " + text + "\n";
-  }
+  for (const auto& box : report.boxes) out += RenderBox(box);
   return out;
+}
+
+std::string RenderBox(const ScriptedDialogs::Shown& box) {
+  std::string text = Cp932ToUtf8(box.text);
+  // One line per box: its own line breaks are shown as " / ".
+  for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) text.replace(at, 2, " / ");
+  return "message [" + Cp932ToUtf8(box.caption) + "]: " + text + "\n";
 }
 
 }  // namespace tavrin::cli

@@ -24,4 +24,8 @@ std::string RenderJson(const FormReport& report, bool hex);
 // The same as text lines for a person.
 std::string RenderText(const FormReport& report);
 
+// One box as a line of text: "message [caption]: text", its own line breaks
+// shown as " / ".
+std::string RenderBox(const ScriptedDialogs::Shown& box);
+
 }  // namespace tavrin::cli

@@ -1,23 +1,31 @@
 // tavrin-cli: the window's commands without a screen. Each file is shown on a
 // form of its own, so nothing of one file can leak into the next.
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <iostream>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "app/TForm1.h"
 #include "app/cli/FormReport.h"
+#include "app/cli/RowNames.h"
+#include "platform/CodePage.h"
 #include "platform/FilePaths.h"
+#include "platform/HeadlessWindowHost.h"
 #include "platform/ScriptedDialogs.h"
-#include "platform/WindowHost.h"
 
 namespace {
 
 constexpr int kUsageError = 2;
 
 constexpr const char* kHelp = R"(Usage: tavrin-cli show [--json [--hex]] FILE...
+       tavrin-cli update FILE [--set ROW=VALUE]... [--select ROW]... [--yes]
 
 Shows the metadata of each FILE as the window's show command would: the
 Summary Information and Document Summary Information property sets and the
@@ -32,7 +40,29 @@ window would have shown.
 
 Exit status: 0 when no message was shown, 1 when any was, 2 for a usage error.
 
+update changes one FILE as the window's change command would. The file is
+shown on a fresh form first; then exactly the rows named by --set and
+--select are selected (a --set selects its row), the --set values replace
+what was shown, and the change command runs: the question "更新しますか？",
+the file's existence, the input checks of the selected rows, then the
+Summary Information, the Document Summary Information and the file times.
+Only selected rows are written; a property the file lacks is not added.
+
+  --set ROW=VALUE   select ROW and give it VALUE (UTF-8, written as CP932)
+  --select ROW      select ROW with the value the file showed
+  --yes             answer the question with OK; without it the question is
+                    asked on the terminal (y to go on), and with no terminal
+                    the command refuses to run
+
+Every message is printed as "message [caption]: text". Exit status: 0 when
+no message was shown, 1 when any was or the question was answered no, 2 for
+a usage error (or no terminal to ask on).
+
+ROW is SET:NAME, the name as the window shows it or its English alias:
+@ROWS@
+
 使い方: tavrin-cli show [--json [--hex]] ファイル...
+        tavrin-cli update ファイル [--set 行=値]... [--select 行]... [--yes]
 
 各ファイルのメタデータを、ウィンドウの「表示」と同じ手順で読み取って出力します。
 サマリー情報とドキュメント サマリー情報のプロパティ セット、ファイルの作成日時・
@@ -43,14 +73,33 @@ Exit status: 0 when no message was shown, 1 when any was, 2 for a usage error.
   --help   この説明を表示します
 
 終了コード: メッセージなしは 0、メッセージありは 1、使い方の誤りは 2。
+
+update はウィンドウの「変更」と同じ手順でファイルを一つ更新します。まず新しい
+フォームにファイルを表示し、--set と --select で指定した行だけを選択して
+(--set はその行も選択します)、--set の値を入れてから変更を実行します: 確認
+「更新しますか？」、ファイルの存在、選択した行の入力チェック、サマリー情報、
+ドキュメント サマリー情報、ファイルの日時の順です。書き込むのは選択した行だけで、
+ファイルにないプロパティは追加しません。
+
+  --set 行=値     行を選択し、値 (UTF-8、CP932 で書き込み) を入れます
+  --select 行     表示された値のまま行を選択します
+  --yes           確認に OK と答えます。省略すると端末で確認し (y で続行)、
+                  端末がなければ実行しません
+
+メッセージはすべて "message [見出し]: 本文" の形で出力します。終了コード:
+メッセージなしは 0、メッセージありまたは確認で中止したときは 1、使い方の誤り
+(確認する端末がないときも) は 2。
+
+行は セット:名前 の形で、名前はウィンドウの表示どおりか英語の別名です (上の一覧)。
 )";
 
-class NoWindow : public tavrin::WindowHost {
- public:
-  void ShowModal(tavrin::Control&) override {}
-  void RequestClose() override {}
-  void ShowHelpContents(const std::string&) override {}
-};
+// The help with the row names filled in from the row catalogue.
+std::string HelpText() {
+  std::string text = kHelp;
+  const std::string_view mark = "@ROWS@\n";
+  text.replace(text.find(mark), mark.size(), tavrin::cli::RowNameList());
+  return text;
+}
 
 int Usage(const char* problem) {
   std::fprintf(stderr, "tavrin-cli: %s\nTry 'tavrin-cli --help'.\n", problem);
@@ -61,9 +110,41 @@ void Print(const std::string& text) {
   std::fwrite(text.data(), 1, text.size(), stdout);
 }
 
+// Questions go to the terminal; each box is still recorded like any other.
+class TerminalDialogs : public tavrin::ScriptedDialogs {
+ public:
+  TerminalDialogs(std::string title, bool askOnTerminal)
+      : ScriptedDialogs(std::move(title)), askOnTerminal_(askOnTerminal) {}
+
+  bool Confirm(std::string_view text) override {
+    if (askOnTerminal_) QueueAnswer(AskOnTerminal(tavrin::ConfirmCaption(), text));
+    const bool answer = ScriptedDialogs::Confirm(text);
+    declined_ = declined_ || !answer;
+    return answer;
+  }
+  bool Declined() const { return declined_; }
+
+ private:
+  static bool AskOnTerminal(std::string_view caption, std::string_view text) {
+    using tavrin::codepage::Cp932ToUtf8;
+    const std::string prompt = "[" + Cp932ToUtf8(caption) + "] " + Cp932ToUtf8(text) + " [y/N] ";
+    std::fwrite(prompt.data(), 1, prompt.size(), stderr);
+    std::fflush(stderr);
+    std::string line;
+    std::getline(std::cin, line);
+    std::transform(line.begin(), line.end(), line.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    // Anything but a clear yes, the end of input included, is a cancel.
+    return line == "y" || line == "yes";
+  }
+
+  bool askOnTerminal_;
+  bool declined_ = false;
+};
+
 int Show(const std::string& self, const std::vector<std::string>& files, bool json, bool hex) {
   const std::string title = tavrin::ProgramTitle(self);
-  NoWindow host;
+  tavrin::HeadlessWindowHost host;
   bool anyMessage = false;
   if (json) Print("{\"files\":[");
   for (std::size_t i = 0; i < files.size(); ++i) {
@@ -84,14 +165,152 @@ int Show(const std::string& self, const std::vector<std::string>& files, bool js
   return anyMessage ? 1 : 0;
 }
 
+struct UpdateRequest {
+  std::string file;
+  struct Value {
+    tavrin::cli::NamedRow row;
+    std::string cp932;
+  };
+  std::vector<Value> values;
+  std::vector<tavrin::cli::NamedRow> selected;
+  bool yes = false;
+};
+
+tavrin::ValueListEditor& GridOf(tavrin::TForm1& form, tavrin::RowSet set) {
+  switch (set) {
+    case tavrin::RowSet::kSummary:
+      return form.ValueListEditor1;
+    case tavrin::RowSet::kDocSummary:
+      return form.ValueListEditor5;
+    case tavrin::RowSet::kFileTime:
+      break;
+  }
+  return form.ValueListEditor3;
+}
+
+// Selects exactly the rows asked for, whatever the form started with, and
+// lets each list apply its rows' read-only state as a user's toggle would.
+void SelectExactly(tavrin::TForm1& form, const std::vector<tavrin::cli::NamedRow>& rows) {
+  using tavrin::RowSet;
+  struct List {
+    RowSet set;
+    tavrin::CheckListBox& box;
+    void (tavrin::TForm1::*applied)();
+  };
+  for (const List& list :
+       {List{RowSet::kSummary, form.CheckListBox1, &tavrin::TForm1::CheckListBox1ClickCheck},
+        List{RowSet::kFileTime, form.CheckListBox2, &tavrin::TForm1::CheckListBox2ClickCheck},
+        List{RowSet::kDocSummary, form.CheckListBox3, &tavrin::TForm1::CheckListBox3ClickCheck}}) {
+    for (int i = 0; i < list.box.Count(); ++i) {
+      list.box.SetChecked(i, std::any_of(rows.begin(), rows.end(), [&](const auto& row) {
+                            return row.set == list.set && row.row == i;
+                          }));
+    }
+    (form.*list.applied)();
+  }
+}
+
+int Update(const std::string& self, const UpdateRequest& request) {
+  tavrin::HeadlessWindowHost host;
+  TerminalDialogs dialogs(tavrin::ProgramTitle(self), !request.yes);
+  if (request.yes) dialogs.QueueAnswer(true);
+  tavrin::TForm1 form(dialogs, host, self);
+  tavrin::RunHandler(dialogs, [&] { form.FormCreate(); });
+  form.Edit1.SetText(request.file);
+  tavrin::RunHandler(dialogs, [&] { form.Button1Click(); });
+  SelectExactly(form, request.selected);
+  for (const UpdateRequest::Value& value : request.values) {
+    GridOf(form, value.row.set).SetValueAt(value.row.row, value.cp932);
+  }
+  tavrin::RunHandler(dialogs, [&] { form.Button2Click(); });
+
+  std::string out = "== " + request.file + "\n";
+  bool anyMessage = false;
+  for (const auto& box : dialogs.ShownBoxes()) {
+    if (box.kind == tavrin::ScriptedDialogs::Kind::kConfirm) continue;
+    anyMessage = true;
+    out += tavrin::cli::RenderBox(box);
+  }
+  Print(out);
+  return anyMessage || dialogs.Declined() ? 1 : 0;
+}
+
+// The row of a --set or --select, or a usage error's text.
+std::string ParseRow(std::string_view name, tavrin::cli::NamedRow& row) {
+  std::optional<tavrin::cli::NamedRow> found = tavrin::cli::FindRow(name);
+  if (!found) return "unknown row '" + std::string(name) + "' (see --help)";
+  const std::span<const int> fixed = tavrin::FixedReadOnlyRows(found->set);
+  if (std::find(fixed.begin(), fixed.end(), found->row) != fixed.end()) {
+    return "row '" + std::string(name) + "' is never written";
+  }
+  row = *found;
+  return {};
+}
+
+int RunUpdate(const std::string& self, const std::vector<std::string_view>& args) {
+  UpdateRequest request;
+  std::vector<std::string> files;
+  bool optionsDone = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    std::string_view arg = args[i];
+    if (!optionsDone && arg == "--") {
+      optionsDone = true;
+    } else if (!optionsDone && arg == "--yes") {
+      request.yes = true;
+    } else if (!optionsDone && (arg == "--help" || arg == "-h")) {
+      Print(HelpText());
+      return 0;
+    } else if (!optionsDone && (arg == "--set" || arg == "--select")) {
+      if (i + 1 == args.size()) return Usage("--set and --select need a row");
+      std::string_view operand = args[++i];
+      const bool set = arg == "--set";
+      const std::size_t equals = operand.find('=');
+      if (set && equals == std::string_view::npos) return Usage("--set needs ROW=VALUE");
+      tavrin::cli::NamedRow row{};
+      if (std::string problem = ParseRow(set ? operand.substr(0, equals) : operand, row);
+          !problem.empty()) {
+        return Usage(problem.c_str());
+      }
+      if (std::any_of(request.selected.begin(), request.selected.end(), [&](const auto& other) {
+            return other.set == row.set && other.row == row.row;
+          })) {
+        return Usage("a row is named twice");
+      }
+      request.selected.push_back(row);
+      if (set) {
+        tavrin::codepage::EncodeResult value =
+            tavrin::codepage::Utf8ToCp932(operand.substr(equals + 1));
+        if (!value.bytes) {
+          return Usage(("CP932 cannot hold '" + value.unrepresentable + "'").c_str());
+        }
+        request.values.push_back({row, std::move(*value.bytes)});
+      }
+    } else if (!optionsDone && arg.size() > 1 && arg[0] == '-') {
+      return Usage("unknown option");
+    } else {
+      files.emplace_back(arg);
+    }
+  }
+  if (files.size() != 1) return Usage("update takes one file");
+  request.file = files.front();
+  // Nothing is read or written until the question can be answered.
+  if (!request.yes && ::isatty(STDIN_FILENO) == 0) {
+    return Usage("no terminal to ask on; give --yes to update without asking");
+  }
+  return Update(self, request);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::vector<std::string_view> args(argv + 1, argv + argc);
   if (args.empty()) return Usage("a command is needed");
   if (args[0] == "--help" || args[0] == "-h") {
-    Print(kHelp);
+    Print(HelpText());
     return 0;
+  }
+  if (args[0] == "update") {
+    return RunUpdate(tavrin::ExecutablePath(argv[0]), {args.begin() + 1, args.end()});
   }
   if (args[0] != "show") return Usage("unknown command");
   bool json = false;
@@ -107,7 +326,7 @@ int main(int argc, char** argv) {
     } else if (!optionsDone && arg == "--hex") {
       hex = true;
     } else if (!optionsDone && (arg == "--help" || arg == "-h")) {
-      Print(kHelp);
+      Print(HelpText());
       return 0;
     } else if (!optionsDone && arg.size() > 1 && arg[0] == '-') {
       return Usage("unknown option");

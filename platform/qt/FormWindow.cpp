@@ -1,6 +1,7 @@
 #include "platform/qt/FormWindow.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QFileInfo>
@@ -45,7 +46,8 @@ FormWindow::FormWindow(Dialogs& dialogs, QWidget* parent)
 void FormWindow::Attach(Control& form, MainMenu* menu, std::function<bool()> closeQuery) {
   closeQuery_ = std::move(closeQuery);
   setObjectName(QString::fromStdString(form.Name()));
-  setWindowTitle(FromCp932(form.Caption()));
+  caption_ = FromCp932(form.Caption());
+  setWindowTitle(caption_);
   setFont(ToQFont(form.EffectiveFont()));
   if (menu != nullptr) BuildMenu(menuBar(), *menu, dialogs_);
   auto* client = new QWidget(this);
@@ -99,6 +101,19 @@ void FormWindow::ShowModal(Control& dialog) {
     view->move(screen->availableGeometry().center() - view->rect().center());
   }
   view->exec();
+}
+
+void FormWindow::ShowProgress(int done, int total) {
+  // The caption carries the progress: a status bar would change the
+  // window's layout in the middle of a command.
+  if (total == 0) {
+    setWindowTitle(caption_);
+  } else {
+    setWindowTitle(caption_ + QStringLiteral(" - 一括更新中 %1 / %2").arg(done).arg(total));
+  }
+  // Paint, but take no input: a click now would run another command in the
+  // middle of this one.
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void FormWindow::ShowHelpContents(const std::string& helpFile) {

@@ -26,6 +26,7 @@ class FormWindow : public QMainWindow {
 
   void ShowModal(Control& dialog);
   void ShowHelpContents(const std::string& helpFile);
+  void ShowProgress(int done, int total);
 
   // Shows the window for the first time, centred on the screen.
   void ShowCentred();
@@ -37,6 +38,7 @@ class FormWindow : public QMainWindow {
   QDialog* DialogFor(Control& dialog);
 
   Dialogs& dialogs_;
+  QString caption_;
   std::function<bool()> closeQuery_;
   std::map<Control*, QDialog*> dialogs_built_;
 };
@@ -57,6 +59,9 @@ class QtWindowHost : public WindowHost {
   }
   void ShowHelpContents(const std::string& helpFile) override {
     if (window_) window_->ShowHelpContents(helpFile);
+  }
+  void ShowProgress(int done, int total) override {
+    if (window_) window_->ShowProgress(done, total);
   }
 
  private:

@@ -83,6 +83,13 @@ const Case kCases[] = {
      [](CfbImage& i) {
        i.Put32(EntryField(i, "Empty", fixture::kEntryRight), i.Get32(i.EntryOffset(0) + 76));
      }},
+    {"cycle inside a storage's own tree", Step::kOpen,
+     [](CfbImage& i) {
+       const int ole = i.streams.at("\x01Ole").entry;
+       i.Put32(EntryField(i, "\x01Ole", fixture::kEntryLeft), static_cast<std::uint32_t>(ole));
+     }},
+    {"sibling id out of range inside a storage", Step::kOpen,
+     [](CfbImage& i) { i.Put32(EntryField(i, "Contents", fixture::kEntryRight), 4096); }},
     {"root entry of the wrong type", Step::kOpen,
      [](CfbImage& i) { i.bytes[i.EntryOffset(0) + 66] = 1; }},
     {"two streams share a sector (write the first)", Step::kReplace,
@@ -158,8 +165,95 @@ TEST(CorruptionTest, EachContradictionGivesDocfileCorruptAtTheStepThatMeetsIt) {
     }
     EXPECT_EQ(hr, STG_E_DOCFILECORRUPT) << c.what << ": " << error;
     EXPECT_FALSE(error.empty()) << c.what;
+    // A stream's own contradiction is told with the stream's name.
+    if (c.step == Step::kRead) {
+      EXPECT_NE(error.find(c.stream.substr(c.stream[0] == '\x05' ? 1 : 0)), std::string::npos)
+          << c.what << ": " << error;
+    }
     opened.file.reset();
     EXPECT_EQ(fixture::ReadWholeFile(path), image.bytes) << c.what;
+  }
+}
+
+// Puts the units of stream `name` into chain order `order` (a permutation of
+// its units), moving their data along, so the stream still holds what it did.
+void Relink(CfbImage& image, const std::string& name, const std::vector<std::uint32_t>& order) {
+  fixture::Placement& place = image.streams.at(name);
+  const std::size_t unitSize = place.mini ? 64 : image.sectorSize;
+  const auto dataAt = [&](std::uint32_t unit) {
+    return place.mini ? image.MiniSectorOffset(unit) : image.SectorOffset(unit);
+  };
+  const auto linkAt = [&](std::uint32_t unit) {
+    return place.mini ? image.MiniFatEntryOffset(unit) : image.FatEntryOffset(unit);
+  };
+  std::vector<std::string> data;
+  for (std::uint32_t unit : place.units) data.push_back(image.bytes.substr(dataAt(unit), unitSize));
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    image.bytes.replace(dataAt(order[i]), unitSize, data[i]);
+    image.Put32(linkAt(order[i]), i + 1 < order.size() ? order[i + 1] : fixture::kEnd);
+  }
+  image.Put32(EntryField(image, name, fixture::kEntryStart), order.front());
+  place.units = order;
+}
+
+// Chains mostly run forward, and the cycle check leans on that. Chains that
+// run backwards, zigzag or restart lower must read all the same, and a link
+// back into any part of them, before or after a step back, is a cycle.
+TEST(CorruptionTest, ChainsInAnyOrderReadAndLinksBackAreCycles) {
+  const std::string big = Pattern(100 * 512, 11);  // 100 sectors
+  const std::string small = Pattern(60 * 64, 12);  // 60 mini sectors
+  fixture::CfbWriter writer;
+  writer.AddStream("Big", big);
+  writer.AddStream("Small", small);
+  const CfbImage sound = writer.Build();
+  fixture::ScratchDir dir;
+  for (const std::string name : {"Big", "Small"}) {
+    const std::vector<std::uint32_t>& units = sound.streams.at(name).units;
+    const std::size_t n = units.size();
+    std::vector<std::uint32_t> reversed(units.rbegin(), units.rend());
+    std::vector<std::uint32_t> restarted(units.begin() + 40, units.end());
+    restarted.insert(restarted.end(), units.begin(), units.begin() + 40);
+    std::vector<std::uint32_t> zigzag;
+    for (std::size_t i = 0; i < n; i += 2) zigzag.push_back(units[i]);
+    for (std::size_t i = n - 1 - n % 2; i < n; i -= 2) zigzag.push_back(units[i]);
+    const struct {
+      const char* what;
+      std::vector<std::uint32_t> order;
+      std::size_t loopFrom, loopTo;  // the link at loopFrom goes back to loopTo; n: none
+    } cases[] = {
+        {"backwards", reversed, n, n},
+        {"restarting lower", restarted, n, n},
+        {"zigzag", zigzag, n, n},
+        // The last unit's own link is never followed by a read.
+        {"backwards, looping", reversed, n - 2, 30},
+        {"restarting lower, looping into the first run", restarted, n - 5, 3},
+        {"zigzag, looping into the rising half", zigzag, n - 10, 7},
+        {"zigzag, looping into the falling half", zigzag, n - 10, n - 12},
+    };
+    for (const auto& c : cases) {
+      SCOPED_TRACE(name + ", " + c.what);
+      CfbImage image = sound;
+      Relink(image, name, c.order);
+      const bool loops = c.loopFrom < n;
+      if (loops) {
+        const fixture::Placement& place = image.streams.at(name);
+        const std::uint32_t from = c.order[c.loopFrom];
+        image.Put32(place.mini ? image.MiniFatEntryOffset(from) : image.FatEntryOffset(from),
+                    c.order[c.loopTo]);
+      }
+      Opened opened = OpenDocument(dir.Put("order.doc", image.bytes));
+      ASSERT_EQ(opened.hr, S_OK) << opened.error;
+      std::string bytes;
+      const HRESULT hr = opened.file->ReadStream(*opened.file->FindRootStream(Widen(name)), bytes);
+      if (loops) {
+        EXPECT_EQ(hr, STG_E_DOCFILECORRUPT);
+        EXPECT_NE(opened.file->LastError().find("cycle"), std::string::npos)
+            << opened.file->LastError();
+      } else {
+        ASSERT_EQ(hr, S_OK) << opened.file->LastError();
+        EXPECT_EQ(bytes, name == "Big" ? big : small);
+      }
+    }
   }
 }
 

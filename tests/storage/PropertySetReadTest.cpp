@@ -110,6 +110,42 @@ TEST(PropertySetRead, WideStringsAndVectors) {
   }
 }
 
+// A vector's strings are converted one by one as they are read: each must
+// read exactly as the same stored bytes do as a single string, in any code
+// page, whether it converts cleanly, needs a "?" or stops at a terminator.
+TEST(PropertySetRead, VectorStringsReadAsTheSameStringAlone) {
+  const std::string wideAb("a\0b\0", 4);
+  const struct {
+    std::uint16_t codePage;
+    std::vector<std::string> stored;  // terminators are added, one byte (two in 1200)
+  } cases[] = {
+      {1252, {"plain", "caf\xE9", "", std::string("cut\0here", 8)}},
+      {932, {"\x83\x65\x83\x58\x83\x67", "half\x83"}},
+      {65001, {"\xE2\x82\xAC", "bad \xFF byte", "\xE3\x81\x82"}},
+      {1200, {wideAb, std::string("\x42\x30", 2), wideAb + std::string("\0\0c\0", 4)}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.codePage);
+    const bool wide = c.codePage == 1200;
+    std::vector<std::string> items;
+    SectionFixture set{kDocSummaryFmtid};
+    set.Add(1, I2(static_cast<std::int16_t>(c.codePage)));  // the bits count, as writers store them
+    for (std::size_t i = 0; i < c.stored.size(); ++i) {
+      items.push_back(wide ? c.stored[i] + '\0' : c.stored[i]);
+      set.Add(static_cast<std::uint32_t>(100 + i), Lpstr(c.stored[i], true, wide));
+    }
+    set.Add(13, VectorLpstr(items, false));
+    PropertySetStream parsed = MustParse(BuildStream({set}));
+    PROPVARIANT vector = ReadOne(parsed, 13);
+    ASSERT_EQ(vector.calpstr.cElems, c.stored.size());
+    for (std::size_t i = 0; i < c.stored.size(); ++i) {
+      EXPECT_EQ(Text(ReadOne(parsed, static_cast<std::uint32_t>(100 + i))),
+                vector.calpstr.pElems[i])
+          << i;
+    }
+  }
+}
+
 TEST(PropertySetRead, RealWorldLayoutsReadLeniently) {
   // A 16-bit value without padding (so unaligned offsets after it) and a
   // PROPID 0 that is no dictionary.

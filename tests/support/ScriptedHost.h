@@ -14,9 +14,11 @@ class ScriptedHost : public WindowHost {
   void ShowModal(Control& dialog) override { modals.push_back(dialog.Name()); }
   void RequestClose() override { ++closeRequests; }
   void ShowHelpContents(const std::string& helpFile) override { helpFiles.push_back(helpFile); }
+  void ShowProgress(int done, int total) override { progress.emplace_back(done, total); }
 
   std::vector<std::string> modals;
   std::vector<std::string> helpFiles;
+  std::vector<std::pair<int, int>> progress;
   int closeRequests = 0;
 };
 

@@ -1,0 +1,136 @@
+#include "propsets/PropertyWrites.h"
+
+#include <cstdint>
+#include <deque>
+#include <limits>
+#include <optional>
+#include <variant>
+
+#include "grids/RowCatalogue.h"
+#include "platform/CodePage.h"
+#include "platform/storage/PropertySet.h"
+#include "propsets/AccessFrame.h"
+#include "propsets/IntegerText.h"
+#include "propsets/TextConventions.h"
+
+namespace tavrin {
+namespace {
+
+// A row's text converted as its row says, before it meets the entry.
+using Converted = std::variant<std::string, std::int32_t, FILETIME, VARIANT_BOOL>;
+
+Converted Convert(ShownAs shownAs, std::string text) {
+  switch (shownAs) {
+    case ShownAs::kInteger:
+      return IntegerTextToInt(text);
+    case ShownAs::kDuration:
+      return TextToEditTime(text);
+    case ShownAs::kDateTime:
+      return TextToFileTime(text);
+    case ShownAs::kYesNo: {
+      static const std::string yes = codepage::Cp932("はい");
+      return text == yes ? VARIANT_TRUE : VARIANT_FALSE;
+    }
+    case ShownAs::kText:
+    case ShownAs::kAlwaysEmpty:
+      break;
+  }
+  return text;
+}
+
+template <typename T>
+bool Fits(std::int32_t value) {
+  return value >= std::numeric_limits<T>::min() && value <= std::numeric_limits<T>::max();
+}
+
+// Texts the entries point at, alive until the write has returned.
+struct Keep {
+  KeptTexts& texts;
+  std::deque<std::u16string>& wideTexts;
+};
+
+void StoreText(const std::string& text, PROPVARIANT& entry, Keep keep) {
+  if (entry.vt == VT_LPSTR) {
+    entry.pszVal = keep.texts.Keep(text);
+  } else if (entry.vt == VT_LPWSTR) {
+    std::optional<std::string> bytes =
+        codepage::Convert(text, codepage::kCp932, codepage::kUtf16Le);
+    if (!bytes) return;
+    std::u16string& wide = keep.wideTexts.emplace_back();
+    for (std::size_t i = 0; i + 1 < bytes->size(); i += 2) {
+      wide.push_back(static_cast<char16_t>(static_cast<unsigned char>((*bytes)[i]) |
+                                           static_cast<unsigned char>((*bytes)[i + 1]) << 8));
+    }
+    entry.pwszVal = wide.c_str();
+  }
+}
+
+void StoreInteger(std::int32_t value, PROPVARIANT& entry) {
+  switch (entry.vt) {
+    case VT_I4:
+    case VT_INT:
+      entry.lVal = value;
+      break;
+    case VT_I2:
+      if (Fits<std::int16_t>(value)) entry.iVal = static_cast<std::int16_t>(value);
+      break;
+    case VT_UI2:
+      if (Fits<std::uint16_t>(value)) entry.uiVal = static_cast<std::uint16_t>(value);
+      break;
+    case VT_UI4:
+    case VT_UINT:
+      if (value >= 0) entry.ulVal = static_cast<std::uint32_t>(value);
+      break;
+    default:
+      break;
+  }
+}
+
+// Puts `value` into the member that belongs to the entry's type tag, or
+// leaves the entry as read when that type cannot hold it. A missing
+// property (VT_EMPTY) takes nothing.
+void Store(const Converted& value, PROPVARIANT& entry, Keep keep) {
+  if (const auto* text = std::get_if<std::string>(&value)) {
+    StoreText(*text, entry, keep);
+  } else if (const auto* number = std::get_if<std::int32_t>(&value)) {
+    StoreInteger(*number, entry);
+  } else if (const auto* time = std::get_if<FILETIME>(&value)) {
+    if (entry.vt == VT_FILETIME) entry.filetime = *time;
+  } else if (const auto* flag = std::get_if<VARIANT_BOOL>(&value)) {
+    if (entry.vt == VT_BOOL) entry.boolVal = *flag;
+  }
+}
+
+void WriteFrom(const std::string& path, const FMTID& fmtid, RowSet set, const ValueListEditor& grid,
+               const CheckListBox& selection, Dialogs& dialogs) {
+  const auto rows = Rows(set);
+  const auto& keys = ItemNames(set);
+  std::deque<std::u16string> wideTexts;
+  WritePropertySet(
+      path, fmtid, static_cast<ULONG>(rows.size()), dialogs,
+      [&](std::span<PROPVARIANT> values, KeptTexts& texts) {
+        // Row order; the rows never shown (thumbnail, heading
+        // pairs, titles of parts) are never taken, whatever
+        // their items say.
+        for (std::size_t k = 0; k < rows.size(); ++k) {
+          if (rows[k].shownAs == ShownAs::kAlwaysEmpty) continue;
+          if (!selection.Checked(static_cast<int>(k))) continue;
+          Store(Convert(rows[k].shownAs, grid.Values(keys[k])), values[k], {texts, wideTexts});
+        }
+      });
+}
+
+}  // namespace
+
+void SetDocumentProperties(const std::string& path, const ValueListEditor& grid,
+                           const CheckListBox& selection, Dialogs& dialogs) {
+  WriteFrom(path, storage::FMTID_SummaryInformation, RowSet::kSummary, grid, selection, dialogs);
+}
+
+void SetDocumentProperties2(const std::string& path, const ValueListEditor& grid,
+                            const CheckListBox& selection, Dialogs& dialogs) {
+  WriteFrom(path, storage::FMTID_DocSummaryInformation, RowSet::kDocSummary, grid, selection,
+            dialogs);
+}
+
+}  // namespace tavrin

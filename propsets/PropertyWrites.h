@@ -1,0 +1,42 @@
+#pragma once
+// Writing the selected rows of a grid into a document's two property sets.
+//
+// Every property is read and written back; only the value parts of the
+// selected rows' entries change, never a type tag, so a property the set
+// lacks stays absent and the thumbnail, heading pairs and titles of parts go
+// back exactly as read.
+//
+// The value a row's text becomes, by the type the property has in the file:
+//
+//   row          standard type   also written into
+//   string       VT_LPSTR        VT_LPWSTR (the text as UTF-16)
+//   count        VT_I4           VT_INT; VT_I2, VT_UI2, VT_UI4, VT_UINT when
+//                                the number fits the type
+//   date, time   VT_FILETIME     -
+//   yes/no       VT_BOOL         -
+//
+// Any other type (a vector, a blob, a number that does not fit, a text the
+// wide conversion cannot take) keeps the value read: a tag must never be
+// written with a value that means something else under it. Like a property
+// the set lacks, this is not reported. Each selected row's text is still
+// converted first, so a text that is no number or date raises ConversionError
+// and nothing of the set is written.
+
+#include <string>
+
+#include "platform/Dialogs.h"
+#include "platform/controls/CheckListBox.h"
+#include "platform/controls/ValueListEditor.h"
+
+namespace tavrin {
+
+// The 18 Summary Information properties (PROPIDs 2 to 19) from `grid`, the
+// rows checked in `selection` replaced.
+void SetDocumentProperties(const std::string& path, const ValueListEditor& grid,
+                           const CheckListBox& selection, Dialogs& dialogs);
+
+// The 15 Document Summary Information properties (PROPIDs 2 to 16) likewise.
+void SetDocumentProperties2(const std::string& path, const ValueListEditor& grid,
+                            const CheckListBox& selection, Dialogs& dialogs);
+
+}  // namespace tavrin

@@ -1,0 +1,173 @@
+// tavrin-cli update as its users run it: a separate process, with its
+// standard input a terminal, nothing, or left alone under --yes.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "platform/CodePage.h"
+#include "support/ExternalReaders.h"
+#include "support/TestDocument.h"
+
+namespace tavrin {
+namespace {
+
+using codepage::Cp932;
+using fixture::ReadWholeFile;
+using fixture::RunProcess;
+
+fixture::ProcessResult Cli(std::vector<std::string> args) {
+  args.insert(args.begin(), TAVRIN_CLI);
+  return RunProcess(args);
+}
+
+// Runs the program with `input` as its standard input (a terminal or
+// /dev/null), writing `typed` to `terminal` (the terminal's other end, or
+// -1) first.
+fixture::ProcessResult CliWithInput(std::vector<std::string> args, int input, int terminal,
+                                    const std::string& typed) {
+  args.insert(args.begin(), TAVRIN_CLI);
+  fixture::ProcessResult result;
+  int out[2];
+  if (pipe2(out, O_CLOEXEC) != 0) return result;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, input, STDIN_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  pid_t child = -1;
+  const int spawned = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(out[1]);
+  if (spawned == 0 && terminal >= 0) {
+    EXPECT_EQ(write(terminal, typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
+  }
+  char buffer[4096];
+  for (ssize_t n; spawned == 0 && (n = read(out[0], buffer, sizeof buffer)) > 0;) {
+    result.output.append(buffer, static_cast<std::size_t>(n));
+  }
+  close(out[0]);
+  int status = 0;
+  if (spawned == 0 && waitpid(child, &status, 0) == child && WIFEXITED(status)) {
+    result.exitCode = WEXITSTATUS(status);
+  }
+  return result;
+}
+
+// A terminal of our own: the program reads what the test types.
+class Terminal {
+ public:
+  Terminal() {
+    controller_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (controller_ >= 0 && grantpt(controller_) == 0 && unlockpt(controller_) == 0) {
+      device_ = open(ptsname(controller_), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    }
+  }
+  ~Terminal() {
+    if (device_ >= 0) close(device_);
+    if (controller_ >= 0) close(controller_);
+  }
+  Terminal(const Terminal&) = delete;
+  Terminal& operator=(const Terminal&) = delete;
+  bool Ready() const { return device_ >= 0; }
+  fixture::ProcessResult Run(const std::vector<std::string>& args, const std::string& typed) {
+    return CliWithInput(args, device_, controller_, typed);
+  }
+
+ private:
+  int controller_ = -1;
+  int device_ = -1;
+};
+
+class UpdateCliTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    test::SectionFixture docSummary(test::kDocSummaryFmtid);
+    docSummary.Add(1, test::I2(932)).Add(15, test::Lpstr("ACME"));
+    path = testing::TestDocument(testing::SummaryWith("title", "me", 4), docSummary)
+               .WriteTo(dir, "doc.doc");
+    before = ReadWholeFile(path);
+  }
+  std::string Shown() { return Cli({"show", path}).output; }
+
+  fixture::ScratchDir dir;
+  std::string path, before;
+};
+
+TEST_F(UpdateCliTest, NamedRowsTakeTheirValuesByJapaneseNameOrAlias) {
+  fixture::ProcessResult result =
+      Cli({"update", path, "--set", "summary:タイトル=日本語の題名", "--set",
+           "docsummary:Company=Initech", "--set", "summary:pages=12", "--set",
+           "filetime:modified=2001/02/03 04:05:06", "--yes"});
+  EXPECT_EQ(result.exitCode, 0) << result.output;
+  EXPECT_EQ(result.output, "== " + path + "\n");
+  const std::string shown = Shown();
+  for (const char* row : {"タイトル = 日本語の題名\n", "会社名 = Initech\n", "ページ数 = 12\n",
+                          "作成者 = me\n", "更新日時 = 2001/02/03 04:05:06\n"}) {
+    EXPECT_NE(shown.find(row), std::string::npos) << row;
+  }
+}
+
+TEST_F(UpdateCliTest, OnlyTheNamedRowsAreSelected) {
+  // The form selects the two author rows by default; the command line must
+  // not write what the file showed back in their place, nor anything else.
+  fixture::ProcessResult result = Cli({"update", "--yes", path, "--select", "summary:author"});
+  EXPECT_EQ(result.exitCode, 0) << result.output;
+  EXPECT_EQ(ReadWholeFile(path), before);
+  fixture::ProcessResult checked = Cli({"update", "--yes", path, "--set", "summary:pages=x"});
+  EXPECT_EQ(checked.exitCode, 1);
+  EXPECT_EQ(checked.output,
+            "== " + path + "\nmessage [tavrin-cli]: ページ数は数値でなければなりません\n");
+  EXPECT_EQ(ReadWholeFile(path), before);
+}
+
+TEST_F(UpdateCliTest, WithoutYesItAsksOnTheTerminalAndRefusesWithoutOne) {
+  const std::vector<std::string> args{"update", path, "--set", "summary:title=asked"};
+  const int nothing = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  fixture::ProcessResult refused = CliWithInput(args, nothing, -1, "");
+  close(nothing);
+  EXPECT_EQ(refused.exitCode, 2);
+  EXPECT_EQ(ReadWholeFile(path), before);
+
+  Terminal terminal;
+  if (!terminal.Ready()) GTEST_SKIP() << "no pseudo-terminal here";
+  fixture::ProcessResult no = terminal.Run(args, "n\n");
+  EXPECT_EQ(no.exitCode, 1);
+  EXPECT_EQ(ReadWholeFile(path), before);
+  fixture::ProcessResult yes = terminal.Run(args, "y\n");
+  EXPECT_EQ(yes.exitCode, 0) << yes.output;
+  EXPECT_NE(Shown().find("タイトル = asked\n"), std::string::npos);
+}
+
+TEST_F(UpdateCliTest, UsageErrorsChangeNothing) {
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"update", "--yes"},
+           {"update", "--yes", path, path},
+           {"update", "--yes", path, "--set", "summary:nothing=1"},
+           {"update", "--yes", path, "--set", "summary:title"},
+           {"update", "--yes", path, "--set", "title=x"},
+           {"update", "--yes", path, "--select", "summary:thumbnail"},
+           {"update", "--yes", path, "--select", "docsummary:HeadingPairs"},
+           {"update", "--yes", path, "--set", "summary:title=a", "--select", "summary:タイトル"},
+           {"update", "--yes", path, "--set", "summary:title=\xF0\x9F\x98\x80"},
+           {"update", "--yes", path, "--frobnicate"},
+       }) {
+    EXPECT_EQ(Cli(args).exitCode, 2) << args.back();
+  }
+  EXPECT_EQ(ReadWholeFile(path), before);
+  const std::string help = Cli({"--help"}).output;
+  for (const char* text : {"tavrin-cli update FILE", "summary:author", "summary:作成者",
+                           "filetime:modified", "docsummary:company", "update はウィンドウ"}) {
+    EXPECT_NE(help.find(text), std::string::npos) << text;
+  }
+}
+
+}  // namespace
+}  // namespace tavrin

@@ -1,0 +1,217 @@
+// The change button: the question, the exists test, the row checks and the
+// three writes in their order, with what each failure shows and leaves.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "commands/UpdateCommand.h"
+#include "commands/UpdateFixture.h"
+#include "filetimes/FileDate.h"
+#include "support/ScratchDir.h"
+
+namespace tavrin {
+namespace {
+
+using codepage::Cp932;
+using testing::StreamOf;
+
+struct timespec ModifiedTime(const std::string& path) {
+  struct stat info {};
+  stat(path.c_str(), &info);
+  return info.st_mtim;
+}
+struct timespec AccessedTime(const std::string& path) {
+  struct stat info {};
+  stat(path.c_str(), &info);
+  return info.st_atim;
+}
+bool Same(const struct timespec& a, const struct timespec& b) {
+  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+class UpdateCommandTest : public ::testing::Test {
+ protected:
+  std::string Document(const std::string& name) {
+    test::SectionFixture docSummary(test::kDocSummaryFmtid);
+    docSummary.Add(1, test::I2(932)).Add(15, test::Lpstr("ACME")).Add(11, test::Bool(false));
+    return testing::TestDocument(testing::SummaryWith("title", "author", 3), docSummary)
+        .WriteTo(dir, name);
+  }
+
+  fixture::ScratchDir dir;
+  testing::UpdateForm user;
+  const std::string question = Cp932("更新しますか？");
+  const std::string notFound = Cp932("ファイルが見つかりません");
+};
+
+TEST_F(UpdateCommandTest, EachFailedCheckShowsItsMessageAfterTheQuestionAndWritesNothing) {
+  struct Case {
+    RowSet set;
+    int row;
+    const char* text;
+    const char* message;
+  };
+  const std::vector<Case> cases{
+      {RowSet::kSummary, 12, "x", "ページ数は数値でなければなりません"},
+      {RowSet::kSummary, 13, "x", "単語数は数値でなければなりません"},
+      {RowSet::kSummary, 14, "x", "文字数は数値でなければなりません"},
+      {RowSet::kSummary, 8, "x", "編集時間の指定が違います"},
+      {RowSet::kSummary, 9, "x", "前回印刷日の指定が違います"},
+      {RowSet::kSummary, 10, "x", "作成日時の指定が違います"},
+      {RowSet::kSummary, 11, "x", "前回保存日時の指定が違います"},
+      {RowSet::kSummary, 17, "x", "セキュリティは数値でなければなりません"},
+      {RowSet::kSummary, 17, "1", "セキュリティは0,2,4,8のいずれかです"},
+      {RowSet::kDocSummary, 2, "x", "バイト数は数値でなければなりません"},
+      {RowSet::kDocSummary, 3, "x", "行数は数値でなければなりません"},
+      {RowSet::kDocSummary, 4, "x", "段落数は数値でなければなりません"},
+      {RowSet::kDocSummary, 5, "x", "スライドは数値でなければなりません"},
+      {RowSet::kDocSummary, 6, "x", "メモは数値でなければなりません"},
+      {RowSet::kDocSummary, 7, "x", "隠し文字列は数値でなければなりません"},
+      {RowSet::kDocSummary, 8, "x", "ＭＭクリップは数値でなければなりません"},
+      {RowSet::kDocSummary, 9, "x", "拡大／縮小は「はい」「いいえ」のいずれかです"},
+      {RowSet::kDocSummary, 14, "x", "未更新のリンクは「はい」「いいえ」のいずれかです"},
+  };
+  const std::string path = Document("checked.doc");
+  const std::string before = fixture::ReadWholeFile(path);
+  const struct timespec modified = ModifiedTime(path);
+  for (const Case& c : cases) {
+    testing::UpdateForm fresh;
+    fresh.Put(RowSet::kSummary, summary_row::kTitle, "would be written");
+    fresh.Put(RowSet::kFileTime, filetime_row::kLastWrite, "2001/01/01 00:00:00");
+    fresh.Put(c.set, c.row, c.text);
+    fresh.Update(path);
+    EXPECT_EQ(fresh.Boxes(), (std::vector<std::string>{question, Cp932(c.message)})) << c.message;
+  }
+  EXPECT_EQ(fixture::ReadWholeFile(path), before);
+  EXPECT_TRUE(Same(ModifiedTime(path), modified));
+}
+
+TEST_F(UpdateCommandTest, TheQuestionComesFirstAndACancelDoesNothingAtAll) {
+  const std::string path = Document("cancel.doc");
+  const std::string before = fixture::ReadWholeFile(path);
+  user.Put(RowSet::kSummary, summary_row::kTitle, "new");
+  user.Put(RowSet::kSummary, summary_row::kPageCount, "not a number");
+  for (const std::string& name : {std::string(), path}) {
+    user.Update(name, false);
+    EXPECT_EQ(user.Boxes(), std::vector<std::string>{question}) << name;
+  }
+  EXPECT_EQ(fixture::ReadWholeFile(path), before);
+
+  // Asked first, then told the file is not there; no check runs.
+  for (const std::string& name :
+       {std::string(), dir.path().string(), (dir.path() / "gone.doc").string()}) {
+    user.Update(name);
+    EXPECT_EQ(user.Boxes(), (std::vector<std::string>{question, notFound})) << name;
+  }
+  // The grids keep what was typed.
+  EXPECT_EQ(user.form.ValueListEditor1.Value(summary_row::kTitle), "new");
+}
+
+TEST_F(UpdateCommandTest, WithNoRowSelectedTheFileStaysByteForByteAndTimeForTime) {
+  const std::string path = Document("none.doc");
+  user.Show(path);
+  const std::string before = fixture::ReadWholeFile(path);
+  const struct timespec modified = ModifiedTime(path);
+  const struct timespec accessed = AccessedTime(path);
+  user.form.ValueListEditor1.SetValueAt(summary_row::kTitle, "typed but not selected");
+  user.Update(path);
+  EXPECT_EQ(user.Boxes(), std::vector<std::string>{question});
+  EXPECT_EQ(fixture::ReadWholeFile(path), before);
+  EXPECT_TRUE(Same(ModifiedTime(path), modified));
+  EXPECT_TRUE(Same(AccessedTime(path), accessed));
+}
+
+TEST_F(UpdateCommandTest, EachWriteRunsWhateverTheEarlierOnesReported) {
+  // No Summary Information set: its write fails, the other two still run.
+  test::SectionFixture docSummary(test::kDocSummaryFmtid);
+  docSummary.Add(1, test::I2(932)).Add(15, test::Lpstr("ACME"));
+  const std::string path = testing::TestDocument(std::nullopt, docSummary).WriteTo(dir, "half.doc");
+  user.Put(RowSet::kSummary, summary_row::kTitle, "title");
+  user.Put(RowSet::kDocSummary, 13, "Initech");
+  user.Put(RowSet::kFileTime, filetime_row::kLastWrite, "2001/02/03 04:05:06");
+  user.Update(path);
+  EXPECT_EQ(user.Messages(),
+            std::vector<std::string>{"Error PropSetStg.Open\r\nHResult = $80030002"});
+  test::SectionFixture expected(test::kDocSummaryFmtid);
+  expected.Add(1, test::I2(932)).Add(15, test::Lpstr("Initech"));
+  EXPECT_EQ(StreamOf(path, testing::kDocSummaryStream), test::BuildStream({expected}));
+  EXPECT_EQ(StreamOf(path, testing::kSummaryStream), "");  // never created
+  // 2001/02/03 04:05:06 in Tokyo, whatever writing the sets did to the time.
+  EXPECT_EQ(ModifiedTime(path).tv_sec, 981140706);
+  EXPECT_EQ(ModifiedTime(path).tv_nsec, 0);
+}
+
+TEST_F(UpdateCommandTest, AFileTimeThatDoesNotConvertStopsTheTimesButNotTheSetsBeforeThem) {
+  const std::string path = Document("times.doc");
+  user.Put(RowSet::kDocSummary, 13, "Initech");
+  user.Put(RowSet::kFileTime, filetime_row::kLastAccess, "2001/02/03 04:05:06");
+  user.Put(RowSet::kFileTime, filetime_row::kLastWrite, "");
+  user.Update(path);
+  ASSERT_EQ(user.dialogs.ShownBoxes().size(), 2u);
+  EXPECT_EQ(user.dialogs.ShownBoxes()[1].kind, ScriptedDialogs::Kind::kError);
+  EXPECT_EQ(user.dialogs.ShownBoxes()[1].text, Cp932("'' は有効な日付および時刻ではありません"));
+  EXPECT_NE(StreamOf(path, testing::kDocSummaryStream).find("Initech"), std::string::npos);
+  EXPECT_NE(AccessedTime(path).tv_sec, 981140706);
+}
+
+TEST_F(UpdateCommandTest, AFileThatCannotBeWrittenIsLeftAsItWasWithOneMessagePerWrite) {
+  const std::string readOnly = Document("readonly.doc");
+  chmod(readOnly.c_str(), 0444);
+  const std::string held = Document("held.doc");
+  std::unique_ptr<storage::CompoundFile> holder;
+  ASSERT_EQ(storage::CompoundFile::Open(held, holder), S_OK);
+  const std::string denied = Cp932("ACCESSが拒否されました");
+  for (const auto& [path, messages] :
+       {std::pair{readOnly, std::vector<std::string>{denied, denied,
+                                                     "Error CreateFile\r\nHResult = $80070005"}},
+        std::pair{held, std::vector<std::string>{"Error StgOpenStorage\r\nHResult = $80030020",
+                                                 "Error StgOpenStorage\r\nHResult = $80030020",
+                                                 "Error CreateFile\r\nHResult = $80070020"}}}) {
+    const std::string before = fixture::ReadWholeFile(path);
+    const struct timespec modified = ModifiedTime(path);
+    testing::UpdateForm fresh;
+    fresh.Put(RowSet::kSummary, summary_row::kAuthor, "someone");
+    fresh.Put(RowSet::kFileTime, filetime_row::kLastWrite, "2001/02/03 04:05:06");
+    fresh.Update(path);
+    EXPECT_EQ(fresh.Messages(), messages) << path;
+    EXPECT_EQ(fixture::ReadWholeFile(path), before);
+    EXPECT_TRUE(Same(ModifiedTime(path), modified)) << path;
+  }
+}
+
+TEST_F(UpdateCommandTest, FileTimesTakeTheCheckedRowsAndTheZeroTextLeavesATime) {
+  const std::string path = Document("times.doc");
+  user.Show(path);
+  const struct timespec accessed = AccessedTime(path);
+  user.Put(RowSet::kFileTime, filetime_row::kLastWrite, "2001/02/03 04:05:06");
+  user.Put(RowSet::kFileTime, filetime_row::kLastAccess, "0000/00/00 00:00:00");
+  user.Select(RowSet::kFileTime, filetime_row::kCreation);  // as shown: asks for no change
+  user.Update(path);
+  EXPECT_EQ(user.Boxes(), std::vector<std::string>{question});
+  EXPECT_EQ(ModifiedTime(path).tv_sec, 981140706);
+  EXPECT_TRUE(Same(AccessedTime(path), accessed));
+}
+
+TEST_F(UpdateCommandTest, ACreationTimeThisFileSystemCannotTakeIsToldOncePerCommand) {
+  const std::string first = Document("first.doc");
+  const std::string second = Document("second.doc");
+  user.Put(RowSet::kFileTime, filetime_row::kCreation, "2001/02/03 04:05:06");
+  user.Put(RowSet::kFileTime, filetime_row::kLastWrite, "2002/02/03 04:05:06");
+  const std::vector<std::string> told{CreationTimeNotSettableMessage()};
+  user.Update(first);
+  EXPECT_EQ(user.Messages(), told);
+  // The other time was still set.
+  EXPECT_EQ(ModifiedTime(first).tv_sec, 1012676706);
+  // A command over several files says it once; the next command says it
+  // again.
+  user.dialogs.Clear();
+  user.form.ValueListEditor4.SetValueAt(filetime_row::kCreation, "2001/02/03 04:05:06");
+  user.form.ValueListEditor4.SetValueAt(filetime_row::kLastWrite, "2002/02/03 04:05:06");
+  user.form.SetFileDateAll(second);
+  EXPECT_EQ(user.Messages(), std::vector<std::string>{});
+  user.Update(second);
+  EXPECT_EQ(user.Messages(), told);
+}
+
+}  // namespace
+}  // namespace tavrin
