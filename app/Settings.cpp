@@ -50,24 +50,30 @@ std::string ProgramFilePath(const std::string& executablePath, const std::string
   fs::path beside = ReplaceExtension(executablePath, extension);
   fs::path folder = beside.parent_path();
   if (::access(folder.empty() ? "." : folder.c_str(), W_OK) == 0) return beside.string();
-  return ConfigFolder() + "/" + beside.filename().string();
+  // The folder is ours: it is made when first needed, so that the first
+  // save or close can write there.
+  std::string config = ConfigFolder();
+  std::error_code ignored;
+  fs::create_directories(config, ignored);
+  return config + "/" + beside.filename().string();
 }
 
 void ReadSettings(const std::string& path, SettingsControls controls, Dialogs& dialogs) {
+  const ProfileReader profile(path);
   for (ListSetting& setting : Lists(controls)) {
     const std::vector<std::string>& keys = ItemNames(setting.set);
     std::span<const RowInfo> rows = Rows(setting.set);
     for (std::size_t i = 0; i < keys.size(); ++i) {
       const char* fallback = rows[i].checkedByDefault ? "1" : "0";
-      std::string value = GetPrivateProfileString(setting.section, keys[i], fallback, path);
+      std::string value = profile.Get(setting.section, keys[i], fallback);
       // Exact comparisons, and not the same one: file times are selected
       // unless the value is "0", the other rows only when it is "1".
       bool checked = setting.set == RowSet::kFileTime ? value != "0" : value == "1";
       RestoreSelection(setting.list, setting.grids, static_cast<int>(i), checked);
     }
   }
-  controls.fileName.SetText(GetPrivateProfileString(kSettingSection, "filename", "", path));
-  std::string folder = GetPrivateProfileString(kSettingSection, "folder", "", path);
+  controls.fileName.SetText(profile.Get(kSettingSection, "filename", ""));
+  std::string folder = profile.Get(kSettingSection, "folder", "");
   if (folder.empty()) return;
   std::error_code error;
   if (folder.front() != '/' || !fs::is_directory(folder, error)) {
@@ -80,8 +86,6 @@ void ReadSettings(const std::string& path, SettingsControls controls, Dialogs& d
 
 bool CloseQuery(const std::string& path, SettingsControls controls, Dialogs& dialogs) {
   if (!dialogs.Confirm(Cp932("終了しますか？"))) return false;
-  std::error_code ignored;
-  fs::create_directories(fs::path(path).parent_path(), ignored);
   auto write = [&](const char* section, const std::string& key, const std::string& value) {
     if (WritePrivateProfileString(section, key, value, path)) return true;
     dialogs.ReportError(codepage::Utf8ToCp932ForDisplay(path) + Cp932(" に書き込めません"));

@@ -30,7 +30,8 @@ struct SettingsControls {
 // executable, named after it with `extension`, when that folder can be
 // written; otherwise, for a program installed where its folder is not
 // writable (under /usr, say), in the user's configuration folder
-// ($XDG_CONFIG_HOME/tavrin, else ~/.config/tavrin) under the same name.
+// ($XDG_CONFIG_HOME/tavrin, else ~/.config/tavrin, made when missing) under
+// the same name.
 std::string ProgramFilePath(const std::string& executablePath, const std::string& extension);
 
 // Start-up: the selections with their read-only consequences, the file

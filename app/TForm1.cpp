@@ -1,8 +1,11 @@
 #include "app/TForm1.h"
 
+#include "app/Settings.h"
+#include "commands/BatchCommand.h"
 #include "commands/ShowCommand.h"
 #include "commands/UpdateCommand.h"
 #include "filetimes/FileDate.h"
+#include "grids/DefaultsPage.h"
 #include "grids/EditingRules.h"
 #include "grids/RowSelection.h"
 #include "platform/CodePage.h"
@@ -212,6 +215,17 @@ void TForm1::ConnectHandlers() {
   Button3.SetOnClick([this] { Button3Click(); });
   Button16.SetOnClick([this] { Button16Click(); });
   Button8.SetOnClick([this] { Button8Click(); });
+  Button4.SetOnClick([this] { Button4Click(); });
+  Button5.SetOnClick([this] { Button5Click(); });
+  Button6.SetOnClick([this] { Button6Click(); });
+  Button7.SetOnClick([this] { Button7Click(); });
+  Button9.SetOnClick([this] { Button9Click(); });
+  Button10.SetOnClick([this] { Button10Click(); });
+  Button11.SetOnClick([this] { Button11Click(); });
+  Button12.SetOnClick([this] { Button12Click(); });
+  Button13.SetOnClick([this] { Button13Click(); });
+  Button14.SetOnClick([this] { Button14Click(); });
+  Button15.SetOnClick([this] { Button15Click(); });
   TavrinHelp1.SetOnClick([this] { TavrinHelp1Click(); });
   About1.SetOnClick([this] { About1Click(); });
   // The two folder views follow each other.
@@ -241,19 +255,9 @@ void TForm1::FormCreate() {
     CheckListBox& list = set == RowSet::kSummary ? CheckListBox1 : CheckListBox3;
     for (int row : FixedReadOnlyRows(set)) list.SetItemEnabled(row, false);
   }
-  struct Restore {
-    CheckListBox& list;
-    GridPair grids;
-    RowSet set;
-  };
-  for (const Restore& r : {Restore{CheckListBox1, SummaryGrids(), RowSet::kSummary},
-                           Restore{CheckListBox2, FileTimeGrids(), RowSet::kFileTime},
-                           Restore{CheckListBox3, DocSummaryGrids(), RowSet::kDocSummary}}) {
-    std::span<const RowInfo> rows = Rows(r.set);
-    for (int i = 0; i < r.list.Count(); ++i) {
-      RestoreSelection(r.list, r.grids, i, rows[static_cast<std::size_t>(i)].checkedByDefault);
-    }
-  }
+  // A stored folder that is gone is reported inside; the grids are
+  // repainted whatever happened, so read-only rows always show as such.
+  ReadSettings(SettingsPath(), Settings(), dialogs_);
   for (ValueListEditor* grid : {&ValueListEditor1, &ValueListEditor2, &ValueListEditor3,
                                 &ValueListEditor4, &ValueListEditor5, &ValueListEditor6}) {
     grid->Repaint();
@@ -261,7 +265,79 @@ void TForm1::FormCreate() {
 }
 
 bool TForm1::FormCloseQuery() {
-  return true;
+  return CloseQuery(SettingsPath(), Settings(), dialogs_);
+}
+
+SettingsControls TForm1::Settings() {
+  return {CheckListBox1, SummaryGrids(),    CheckListBox2, FileTimeGrids(),
+          CheckListBox3, DocSummaryGrids(), Edit1,         ShellComboBox1};
+}
+
+std::string TForm1::SettingsPath() const {
+  return ProgramFilePath(executablePath_, ".ini");
+}
+std::string TForm1::DefaultsPath() const {
+  return ProgramFilePath(executablePath_, ".dat");
+}
+
+PageGrids TForm1::TargetPage() {
+  return {ValueListEditor1, ValueListEditor3, ValueListEditor5};
+}
+PageGrids TForm1::DefaultsPage() {
+  return {ValueListEditor2, ValueListEditor4, ValueListEditor6};
+}
+
+void TForm1::Button4Click() {
+  CopySelectedRows(CheckListBox1, ValueListEditor1, ValueListEditor2);
+  CopySelectedRows(CheckListBox2, ValueListEditor3, ValueListEditor4);
+  CopySelectedRows(CheckListBox3, ValueListEditor5, ValueListEditor6);
+}
+
+void TForm1::Button5Click() {
+  CopySelectedRows(CheckListBox1, ValueListEditor2, ValueListEditor1);
+  CopySelectedRows(CheckListBox2, ValueListEditor4, ValueListEditor3);
+  CopySelectedRows(CheckListBox3, ValueListEditor6, ValueListEditor5);
+}
+
+void TForm1::Button11Click() {
+  ClearPage(TargetPage());
+}
+void TForm1::Button12Click() {
+  ClearPage(DefaultsPage());
+}
+
+void TForm1::Button9Click() {
+  SetChosenDatesToNow({&CheckBox1, &CheckBox2, &CheckBox3, &CheckBox4, &CheckBox5, &CheckBox6},
+                      TargetPage());
+}
+void TForm1::Button14Click() {
+  SetChosenDatesToZero({&CheckBox1, &CheckBox2, &CheckBox3, &CheckBox4, &CheckBox5, &CheckBox6},
+                       TargetPage());
+}
+void TForm1::Button10Click() {
+  SetChosenDatesToNow({&CheckBox7, &CheckBox8, &CheckBox9, &CheckBox10, &CheckBox11, &CheckBox12},
+                      DefaultsPage());
+}
+void TForm1::Button15Click() {
+  SetChosenDatesToZero({&CheckBox7, &CheckBox8, &CheckBox9, &CheckBox10, &CheckBox11, &CheckBox12},
+                       DefaultsPage());
+}
+
+void TForm1::Button6Click() {
+  SaveDefaults(DefaultsPath(), DefaultsPage(), dialogs_);
+}
+void TForm1::Button7Click() {
+  LoadDefaults(DefaultsPath(), DefaultsPage(), dialogs_);
+}
+
+void TForm1::Button13Click() {
+  onceEachCommand_ = {};
+  BatchCommand(ShellListView1, {ValueListEditor2, CheckListBox1}, {ValueListEditor6, CheckListBox3},
+               dialogs_, host_,
+               {[this](const std::string& path) { SetDocumentPropertiesAll(path); },
+                [this](const std::string& path) { SetDocumentProperties2All(path); },
+                [this](const std::string& path) { SetFileDateAll(path); }},
+               batchPause_);
 }
 
 void TForm1::GetFileDate(const std::string& path) {

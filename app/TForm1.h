@@ -5,9 +5,14 @@
 
 #include <string>
 
+#include <chrono>
 #include "app/TAboutBox.h"
 #include "filetimes/FileDate.h"
+
+#include "app/Settings.h"
+#include "commands/BatchCommand.h"
 #include "grids/CellDrawing.h"
+#include "grids/DefaultsPage.h"
 #include "grids/GridPair.h"
 #include "platform/Dialogs.h"
 #include "platform/WindowHost.h"
@@ -49,6 +54,17 @@ class TForm1 : public Control {
   void SetFileDateAll(const std::string& path);
 
   void Button1Click();
+  void Button4Click();
+  void Button5Click();
+  void Button6Click();
+  void Button7Click();
+  void Button9Click();
+  void Button10Click();
+  void Button11Click();
+  void Button12Click();
+  void Button13Click();
+  void Button14Click();
+  void Button15Click();
   void Button2Click();
   void Button3Click();
   void Button16Click();
@@ -143,6 +159,16 @@ class TForm1 : public Control {
   ShellComboBox ShellComboBox1;
   Button Button13;
 
+  // The pause before each file of a batch; scripts may shorten it.
+  void SetBatchPause(std::chrono::milliseconds pause) { batchPause_ = pause; }
+
+  // Where the settings and the default values are kept.
+  std::string SettingsPath() const;
+  std::string DefaultsPath() const;
+
+  PageGrids TargetPage();
+  PageGrids DefaultsPage();
+
  private:
   Dialogs& dialogs_;
   WindowHost& host_;
@@ -150,7 +176,9 @@ class TForm1 : public Control {
   TAboutBox* aboutBox_ = nullptr;
   // Reset when a command that writes starts (Button2Click, and the batch).
   OnceEachCommand onceEachCommand_;
+  std::chrono::milliseconds batchPause_ = kBatchPause;
 
+  SettingsControls Settings();
   void BuildLayout();
   void ConnectHandlers();
 };

@@ -118,7 +118,10 @@ void SaveDefaults(const std::string& path, PageGrids defaults, Dialogs& dialogs)
 }
 
 void LoadDefaults(const std::string& path, PageGrids defaults, Dialogs& dialogs) {
-  if (!dialogs.Confirm(Cp932("規定値を読込みますか？"))) return;
+  if (dialogs.Confirm(Cp932("規定値を読込みますか？"))) LoadDefaultsFile(path, defaults);
+}
+
+void LoadDefaultsFile(const std::string& path, PageGrids defaults) {
   std::optional<std::string> contents = ReadWholeFile(path);
   if (!contents) throw Exception(Cp932("ファイル ") + ShownPath(path) + Cp932(" は開けません"));
   std::vector<std::string> lines = SplitLines(*contents);

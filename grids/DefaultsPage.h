@@ -48,5 +48,7 @@ void SaveDefaults(const std::string& path, PageGrids defaults, Dialogs& dialogs)
 // opened raises an error naming it; one with fewer than 36 lines loads the
 // lines it has and then raises the list-index error.
 void LoadDefaults(const std::string& path, PageGrids defaults, Dialogs& dialogs);
+// The same without the question, for scripts.
+void LoadDefaultsFile(const std::string& path, PageGrids defaults);
 
 }  // namespace tavrin

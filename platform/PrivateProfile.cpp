@@ -1,5 +1,6 @@
 #include "platform/PrivateProfile.h"
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -104,14 +105,15 @@ std::optional<SectionSpan> FindSection(const std::vector<Line>& lines, std::stri
 
 }  // namespace
 
-std::string GetPrivateProfileString(std::string_view section, std::string_view key,
-                                    std::string_view defaultValue, const std::string& fileName) {
+ProfileReader::ProfileReader(const std::string& fileName) : contents_(ReadWholeFile(fileName)) {}
+
+std::string ProfileReader::Get(std::string_view section, std::string_view key,
+                               std::string_view defaultValue) const {
   // The platform strips trailing blanks from the default, and only those.
   std::string fallback(defaultValue.substr(0, defaultValue.find_last_not_of(" \t") + 1));
   fallback.resize(std::min(fallback.size(), kProfileValueLimit));
-  std::optional<std::string> content = ReadWholeFile(fileName);
-  if (!content) return fallback;
-  std::vector<Line> lines = SplitLines(*content);
+  if (!contents_) return fallback;
+  std::vector<Line> lines = SplitLines(*contents_);
   std::optional<SectionSpan> span = FindSection(lines, section);
   if (!span) return fallback;
   for (std::size_t i = span->header + 1; i < span->end; ++i) {
@@ -119,6 +121,11 @@ std::string GetPrivateProfileString(std::string_view section, std::string_view k
     if (name && SameName(*name, key)) return ValueOf(lines[i].text);
   }
   return fallback;
+}
+
+std::string GetPrivateProfileString(std::string_view section, std::string_view key,
+                                    std::string_view defaultValue, const std::string& fileName) {
+  return ProfileReader(fileName).Get(section, key, defaultValue);
 }
 
 bool WritePrivateProfileString(std::string_view section, std::string_view key,

@@ -11,6 +11,7 @@
 // (a new key after the section's last key, a new section at the end), and
 // every other line, its line end included, stays as it was.
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -20,6 +21,18 @@ inline constexpr std::size_t kProfileValueLimit = 2047;
 
 std::string GetPrivateProfileString(std::string_view section, std::string_view key,
                                     std::string_view defaultValue, const std::string& fileName);
+
+// A profile read once for many lookups, as start-up reads its settings:
+// each lookup answers as GetPrivateProfileString would.
+class ProfileReader {
+ public:
+  explicit ProfileReader(const std::string& fileName);
+  std::string Get(std::string_view section, std::string_view key,
+                  std::string_view defaultValue) const;
+
+ private:
+  std::optional<std::string> contents_;
+};
 
 // False when the file cannot be written (a read-only file or folder, a full
 // disk); the file is then as it was.

@@ -5,8 +5,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <iostream>
 #include <string>
 #include <string_view>
@@ -15,6 +18,7 @@
 #include "app/TForm1.h"
 #include "app/cli/FormReport.h"
 #include "app/cli/RowNames.h"
+#include "grids/DefaultsPage.h"
 #include "platform/CodePage.h"
 #include "platform/FilePaths.h"
 #include "platform/HeadlessWindowHost.h"
@@ -26,6 +30,8 @@ constexpr int kUsageError = 2;
 
 constexpr const char* kHelp = R"(Usage: tavrin-cli show [--json [--hex]] FILE...
        tavrin-cli update FILE [--set ROW=VALUE]... [--select ROW]... [--yes]
+       tavrin-cli batch [--defaults FILE.dat] [--set ROW=VALUE]... [--select ROW]...
+                        [--yes] [--wait MS] FILE...
 
 Shows the metadata of each FILE as the window's show command would: the
 Summary Information and Document Summary Information property sets and the
@@ -57,6 +63,17 @@ Only selected rows are written; a property the file lacks is not added.
 Every message is printed as "message [caption]: text". Exit status: 0 when
 no message was shown, 1 when any was or the question was answered no, 2 for
 a usage error (or no terminal to ask on).
+
+batch writes the default values into every FILE as the window's batch
+command (一括更新) writes them into the selected files of its folder list, in
+the order given. The defaults page of a fresh form is loaded from
+--defaults (the 36-line file the window saves), then given the --set values;
+exactly the rows named by --set and --select are selected. The command asks
+"一括更新しますか？" and "本当に一括更新してもよろしいですか？" (both answered by
+--yes), checks the selected default values (the editing time first), and
+then, for each FILE: the existence test (a folder or a missing file ends the
+whole batch there), a pause of 50 ms (--wait MS changes it, for scripts),
+and the three writes. Output and exit status as for update.
 
 ROW is SET:NAME, the name as the window shows it or its English alias:
 @ROWS@
@@ -90,6 +107,15 @@ update はウィンドウの「変更」と同じ手順でファイルを一つ�
 メッセージなしは 0、メッセージありまたは確認で中止したときは 1、使い方の誤り
 (確認する端末がないときも) は 2。
 
+batch はウィンドウの「一括更新」と同じ手順で、既定値を各ファイルに指定の順で
+書き込みます。新しいフォームの規定値ページに --defaults のファイル (ウィンドウが
+保存する 36 行のファイル) を読み込み、--set の値を入れ、--set と --select で指定
+した行だけを選択します。確認「一括更新しますか？」と「本当に一括更新しても
+よろしいですか？」(--yes で両方に答えます)、既定値の入力チェック (編集時間が
+最初) のあと、ファイルごとに存在の確認 (フォルダや見つからないファイルがあれば
+そこで全体を終了)、50 ミリ秒の待ち (--wait ミリ秒 で変更可)、三つの書き込みを
+行います。出力と終了コードは update と同じです。
+
 行は セット:名前 の形で、名前はウィンドウの表示どおりか英語の別名です (上の一覧)。
 )";
 
@@ -119,6 +145,12 @@ class TerminalDialogs : public tavrin::ScriptedDialogs {
   bool Confirm(std::string_view text) override {
     if (askOnTerminal_) QueueAnswer(AskOnTerminal(tavrin::ConfirmCaption(), text));
     const bool answer = ScriptedDialogs::Confirm(text);
+    declined_ = declined_ || !answer;
+    return answer;
+  }
+  bool Warn(std::string_view text) override {
+    if (askOnTerminal_) QueueAnswer(AskOnTerminal(tavrin::WarningCaption(), text));
+    const bool answer = ScriptedDialogs::Warn(text);
     declined_ = declined_ || !answer;
     return answer;
   }
@@ -176,16 +208,33 @@ struct UpdateRequest {
   bool yes = false;
 };
 
-tavrin::ValueListEditor& GridOf(tavrin::TForm1& form, tavrin::RowSet set) {
+tavrin::ValueListEditor& GridOf(tavrin::PageGrids page, tavrin::RowSet set) {
   switch (set) {
     case tavrin::RowSet::kSummary:
-      return form.ValueListEditor1;
+      return page.summary;
     case tavrin::RowSet::kDocSummary:
-      return form.ValueListEditor5;
+      return page.docSummary;
     case tavrin::RowSet::kFileTime:
       break;
   }
-  return form.ValueListEditor3;
+  return page.fileTime;
+}
+
+// Every box the form showed but the questions, and the exit status of a
+// command that writes.
+int ReportWrites(const std::string& heading, const TerminalDialogs& dialogs) {
+  std::string out = "== " + heading + "\n";
+  bool anyMessage = false;
+  for (const auto& box : dialogs.ShownBoxes()) {
+    if (box.kind == tavrin::ScriptedDialogs::Kind::kConfirm ||
+        box.kind == tavrin::ScriptedDialogs::Kind::kWarn) {
+      continue;
+    }
+    anyMessage = true;
+    out += tavrin::cli::RenderBox(box);
+  }
+  Print(out);
+  return anyMessage || dialogs.Declined() ? 1 : 0;
 }
 
 // Selects exactly the rows asked for, whatever the form started with, and
@@ -220,19 +269,45 @@ int Update(const std::string& self, const UpdateRequest& request) {
   tavrin::RunHandler(dialogs, [&] { form.Button1Click(); });
   SelectExactly(form, request.selected);
   for (const UpdateRequest::Value& value : request.values) {
-    GridOf(form, value.row.set).SetValueAt(value.row.row, value.cp932);
+    GridOf(form.TargetPage(), value.row.set).SetValueAt(value.row.row, value.cp932);
   }
   tavrin::RunHandler(dialogs, [&] { form.Button2Click(); });
+  return ReportWrites(request.file, dialogs);
+}
 
-  std::string out = "== " + request.file + "\n";
-  bool anyMessage = false;
-  for (const auto& box : dialogs.ShownBoxes()) {
-    if (box.kind == tavrin::ScriptedDialogs::Kind::kConfirm) continue;
-    anyMessage = true;
-    out += tavrin::cli::RenderBox(box);
+struct BatchRequest {
+  std::string defaults;
+  std::vector<UpdateRequest::Value> values;
+  std::vector<tavrin::cli::NamedRow> selected;
+  std::vector<std::string> files;
+  std::chrono::milliseconds pause = tavrin::kBatchPause;
+  bool yes = false;
+};
+
+int Batch(const std::string& self, const BatchRequest& request) {
+  tavrin::HeadlessWindowHost host;
+  TerminalDialogs dialogs(tavrin::ProgramTitle(self), !request.yes);
+  dialogs.SetStandingAnswer(request.yes ? std::optional<bool>(true) : std::nullopt);
+  tavrin::TForm1 form(dialogs, host, self);
+  tavrin::RunHandler(dialogs, [&] { form.FormCreate(); });
+  bool loaded = true;
+  if (!request.defaults.empty()) {
+    loaded = false;
+    tavrin::RunHandler(dialogs, [&] {
+      tavrin::LoadDefaultsFile(request.defaults, form.DefaultsPage());
+      loaded = true;
+    });
   }
-  Print(out);
-  return anyMessage || dialogs.Declined() ? 1 : 0;
+  if (loaded) {
+    SelectExactly(form, request.selected);
+    for (const UpdateRequest::Value& value : request.values) {
+      GridOf(form.DefaultsPage(), value.row.set).SetValueAt(value.row.row, value.cp932);
+    }
+    form.ShellListView1.ShowPaths(request.files);
+    form.SetBatchPause(request.pause);
+    tavrin::RunHandler(dialogs, [&] { form.Button13Click(); });
+  }
+  return ReportWrites("batch of " + std::to_string(request.files.size()) + " files", dialogs);
 }
 
 // The row of a --set or --select, or a usage error's text.
@@ -247,57 +322,147 @@ std::string ParseRow(std::string_view name, tavrin::cli::NamedRow& row) {
   return {};
 }
 
-int RunUpdate(const std::string& self, const std::vector<std::string_view>& args) {
-  UpdateRequest request;
-  std::vector<std::string> files;
+// The options update and batch share: --set, --select, --yes. Gives the
+// usage error's text, or empty when `args[i]` (perhaps with its operand) was
+// taken; `taken` tells whether it was one of them.
+struct RowOptions {
+  std::vector<UpdateRequest::Value> values;
+  std::vector<tavrin::cli::NamedRow> selected;
+  bool yes = false;
+};
+
+std::string TakeRowOption(const std::vector<std::string_view>& args, std::size_t& i,
+                          RowOptions& options, bool& taken) {
+  std::string_view arg = args[i];
+  taken = true;
+  if (arg == "--yes") {
+    options.yes = true;
+    return {};
+  }
+  if (arg != "--set" && arg != "--select") {
+    taken = false;
+    return {};
+  }
+  if (i + 1 == args.size()) return "--set and --select need a row";
+  std::string_view operand = args[++i];
+  const bool set = arg == "--set";
+  const std::size_t equals = operand.find('=');
+  if (set && equals == std::string_view::npos) return "--set needs ROW=VALUE";
+  tavrin::cli::NamedRow row{};
+  if (std::string problem = ParseRow(set ? operand.substr(0, equals) : operand, row);
+      !problem.empty()) {
+    return problem;
+  }
+  if (std::any_of(options.selected.begin(), options.selected.end(), [&](const auto& other) {
+        return other.set == row.set && other.row == row.row;
+      })) {
+    return "a row is named twice";
+  }
+  options.selected.push_back(row);
+  if (set) {
+    tavrin::codepage::EncodeResult value =
+        tavrin::codepage::Utf8ToCp932(operand.substr(equals + 1));
+    if (!value.bytes) return "CP932 cannot hold '" + value.unrepresentable + "'";
+    options.values.push_back({row, std::move(*value.bytes)});
+  }
+  return {};
+}
+
+// Parses the arguments of update or batch: row options, `extra` for the
+// command's own options, the files. Gives a usage error's text or empty.
+std::string ParseWriteCommand(const std::vector<std::string_view>& args, RowOptions& options,
+                              std::vector<std::string>& files,
+                              const std::function<std::string(std::size_t& i, bool& taken)>& extra,
+                              bool& help) {
   bool optionsDone = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     std::string_view arg = args[i];
+    bool taken = false;
     if (!optionsDone && arg == "--") {
       optionsDone = true;
-    } else if (!optionsDone && arg == "--yes") {
-      request.yes = true;
-    } else if (!optionsDone && (arg == "--help" || arg == "-h")) {
-      Print(HelpText());
-      return 0;
-    } else if (!optionsDone && (arg == "--set" || arg == "--select")) {
-      if (i + 1 == args.size()) return Usage("--set and --select need a row");
-      std::string_view operand = args[++i];
-      const bool set = arg == "--set";
-      const std::size_t equals = operand.find('=');
-      if (set && equals == std::string_view::npos) return Usage("--set needs ROW=VALUE");
-      tavrin::cli::NamedRow row{};
-      if (std::string problem = ParseRow(set ? operand.substr(0, equals) : operand, row);
-          !problem.empty()) {
-        return Usage(problem.c_str());
-      }
-      if (std::any_of(request.selected.begin(), request.selected.end(), [&](const auto& other) {
-            return other.set == row.set && other.row == row.row;
-          })) {
-        return Usage("a row is named twice");
-      }
-      request.selected.push_back(row);
-      if (set) {
-        tavrin::codepage::EncodeResult value =
-            tavrin::codepage::Utf8ToCp932(operand.substr(equals + 1));
-        if (!value.bytes) {
-          return Usage(("CP932 cannot hold '" + value.unrepresentable + "'").c_str());
-        }
-        request.values.push_back({row, std::move(*value.bytes)});
-      }
-    } else if (!optionsDone && arg.size() > 1 && arg[0] == '-') {
-      return Usage("unknown option");
-    } else {
-      files.emplace_back(arg);
+      continue;
     }
+    if (!optionsDone && (arg == "--help" || arg == "-h")) {
+      help = true;
+      return {};
+    }
+    if (!optionsDone) {
+      if (std::string problem = TakeRowOption(args, i, options, taken); !problem.empty()) {
+        return problem;
+      }
+      if (!taken) {
+        if (std::string problem = extra(i, taken); !problem.empty()) return problem;
+      }
+      if (taken) continue;
+      if (arg.size() > 1 && arg[0] == '-') return "unknown option";
+    }
+    files.emplace_back(arg);
   }
+  return {};
+}
+
+// Nothing is read or written until the questions can be answered.
+bool CanAsk(bool yes) {
+  return yes || ::isatty(STDIN_FILENO) != 0;
+}
+
+int RunUpdate(const std::string& self, const std::vector<std::string_view>& args) {
+  RowOptions options;
+  std::vector<std::string> files;
+  bool help = false;
+  std::string problem = ParseWriteCommand(
+      args, options, files, [](std::size_t&, bool&) { return std::string(); }, help);
+  if (help) {
+    Print(HelpText());
+    return 0;
+  }
+  if (!problem.empty()) return Usage(problem.c_str());
   if (files.size() != 1) return Usage("update takes one file");
-  request.file = files.front();
-  // Nothing is read or written until the question can be answered.
-  if (!request.yes && ::isatty(STDIN_FILENO) == 0) {
+  if (!CanAsk(options.yes)) {
     return Usage("no terminal to ask on; give --yes to update without asking");
   }
-  return Update(self, request);
+  return Update(self, {files.front(), options.values, options.selected, options.yes});
+}
+
+int RunBatch(const std::string& self, const std::vector<std::string_view>& args) {
+  RowOptions options;
+  BatchRequest request;
+  bool help = false;
+  std::string problem = ParseWriteCommand(
+      args, options, request.files,
+      [&](std::size_t& i, bool& taken) -> std::string {
+        std::string_view arg = args[i];
+        if (arg != "--defaults" && arg != "--wait") return {};
+        taken = true;
+        if (i + 1 == args.size()) return std::string(arg) + " needs a value";
+        std::string_view operand = args[++i];
+        if (arg == "--defaults") {
+          request.defaults = std::string(operand);
+          return {};
+        }
+        unsigned milliseconds = 0;
+        auto [end, error] =
+            std::from_chars(operand.data(), operand.data() + operand.size(), milliseconds);
+        if (error != std::errc() || end != operand.data() + operand.size()) {
+          return "--wait takes a number of milliseconds";
+        }
+        request.pause = std::chrono::milliseconds(milliseconds);
+        return {};
+      },
+      help);
+  if (help) {
+    Print(HelpText());
+    return 0;
+  }
+  if (!problem.empty()) return Usage(problem.c_str());
+  if (request.files.empty()) return Usage("no file given");
+  if (!CanAsk(options.yes)) {
+    return Usage("no terminal to ask on; give --yes to run the batch without asking");
+  }
+  request.values = options.values;
+  request.selected = options.selected;
+  request.yes = options.yes;
+  return Batch(self, request);
 }
 
 }  // namespace
@@ -311,6 +476,9 @@ int main(int argc, char** argv) {
   }
   if (args[0] == "update") {
     return RunUpdate(tavrin::ExecutablePath(argv[0]), {args.begin() + 1, args.end()});
+  }
+  if (args[0] == "batch") {
+    return RunBatch(tavrin::ExecutablePath(argv[0]), {args.begin() + 1, args.end()});
   }
   if (args[0] != "show") return Usage("unknown command");
   bool json = false;

@@ -25,6 +25,21 @@ const std::vector<FolderItem>& ShellListView::Items() const {
   return items_;
 }
 
+void ShellListView::ShowPaths(const std::vector<std::string>& paths) {
+  items_.clear();
+  for (const std::string& path : paths) {
+    std::error_code error;
+    FolderItem item;
+    item.path = path;
+    item.name = std::filesystem::path(path).filename().string();
+    item.isFolder = std::filesystem::is_directory(path, error);
+    items_.push_back(std::move(item));
+  }
+  selected_.assign(items_.size(), true);
+  listed_ = true;
+  NotifyChanged();
+}
+
 void ShellListView::SetSelected(int index, bool selected) {
   Items();
   selected_.at(Index(index)) = selected;

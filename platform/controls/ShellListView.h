@@ -21,6 +21,9 @@ class ShellListView : public Control {
   // listed leaves the view empty and gives the reason.
   std::error_code SetFolder(std::string folder);
   std::error_code Refresh() { return SetFolder(folder_); }
+  // Shows exactly `paths`, in this order and all selected, in place of a
+  // folder's listing: how a script hands the batch command its files.
+  void ShowPaths(const std::vector<std::string>& paths);
 
   int Count() const { return static_cast<int>(Items().size()); }
   const FolderItem& Item(int index) const { return Items().at(Index(index)); }

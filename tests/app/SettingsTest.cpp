@@ -132,10 +132,11 @@ TEST_F(SettingsTest, AFailedWriteKeepsTheWindowOpenAndSaysWhere) {
 TEST_F(SettingsTest, AProgramInAFolderItCannotWriteKeepsItsFilesInTheUsersFolder) {
   EXPECT_EQ(ProgramFilePath((dir.path() / "tavrin").string(), ".ini"),
             (dir.path() / "tavrin.ini").string());
+  std::string previous = std::getenv("XDG_CONFIG_HOME");
   setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
   EXPECT_EQ(ProgramFilePath("/no/such/place/tavrin", ".dat"),
             (dir.path() / "tavrin" / "tavrin.dat").string());
-  unsetenv("XDG_CONFIG_HOME");
+  setenv("XDG_CONFIG_HOME", previous.c_str(), 1);
 }
 
 }  // namespace

@@ -178,5 +178,37 @@ TEST_F(TForm1Test, MenuAndCloseGoThroughTheWindowSystem) {
   EXPECT_TRUE(dialogs.ShownBoxes().empty());
 }
 
+TEST_F(TForm1Test, EachPagesButtonsWorkOnTheirOwnPage) {
+  // Author (row 2) is selected by default.
+  form.ValueListEditor1.SetValueAt(summary_row::kAuthor, "me");
+  form.ValueListEditor1.SetValueAt(summary_row::kTitle, "not selected");
+  form.Button4.Click();
+  EXPECT_EQ(form.ValueListEditor2.Value(summary_row::kAuthor), "me");
+  EXPECT_EQ(form.ValueListEditor2.Value(summary_row::kTitle), "");
+  form.ValueListEditor2.SetValueAt(summary_row::kAuthor, "default");
+  form.Button5.Click();
+  EXPECT_EQ(form.ValueListEditor1.Value(summary_row::kAuthor), "default");
+
+  form.CheckBox7.Toggle();
+  form.Button15.Click();  // zero, defaults page
+  EXPECT_EQ(form.ValueListEditor2.Value(summary_row::kLastPrinted), "0000/00/00 00:00:00");
+  EXPECT_EQ(form.ValueListEditor1.Value(summary_row::kLastPrinted), "");
+  form.Button9.Click();  // now, target page: no target box is checked
+  EXPECT_EQ(form.ValueListEditor1.Value(summary_row::kLastPrinted), "");
+  form.CheckBox4.Toggle();
+  form.Button14.Click();
+  EXPECT_EQ(form.ValueListEditor3.Value(filetime_row::kCreation), "0000/00/00 00:00:00");
+
+  dialogs.SetStandingAnswer(true);
+  form.Button6.Click();  // save the defaults page
+  form.Button12.Click();
+  EXPECT_EQ(form.ValueListEditor2.Value(summary_row::kAuthor), "");
+  form.Button7.Click();
+  EXPECT_EQ(form.ValueListEditor2.Value(summary_row::kAuthor), "default");
+  form.Button11.Click();
+  EXPECT_EQ(form.ValueListEditor1.Value(summary_row::kAuthor), "");
+  EXPECT_EQ(form.ValueListEditor2.Value(summary_row::kLastPrinted), "0000/00/00 00:00:00");
+}
+
 }  // namespace
 }  // namespace tavrin

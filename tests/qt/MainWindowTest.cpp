@@ -302,7 +302,16 @@ TEST_F(MainWindowTest, TheAboutBoxOpensModallyClosesWithEnterAndOpensAgain) {
   }
 }
 
-TEST_F(MainWindowTest, TheCloseButtonClosesLikeTheCloseBox) {
+TEST_F(MainWindowTest, TheCloseButtonClosesLikeTheCloseBoxOnceConfirmed) {
+  dialogs.QueueAnswer(false);
+  QTest::mouseClick(Find("Button8"), Qt::LeftButton);
+  EXPECT_TRUE(window.isVisible());
+  dialogs.QueueAnswer(false);
+  window.close();  // the close box asks the same question
+  EXPECT_TRUE(window.isVisible());
+  ASSERT_EQ(dialogs.ShownBoxes().size(), 2u);
+  EXPECT_EQ(dialogs.ShownBoxes()[1].text, codepage::Cp932("終了しますか？"));
+  dialogs.QueueAnswer(true);
   QTest::mouseClick(Find("Button8"), Qt::LeftButton);
   EXPECT_FALSE(window.isVisible());
 }

@@ -74,6 +74,10 @@ TEST(PropertySetRead, TextReadsAsCp932FromTheSetsCodePage) {
       {I2(12345), "\xe9\xff", false, "\xe9\xff"},
       {"", "\x93\xfa", false, "\x93\xfa"},
       {I2(1252), std::string("ab\0cd", 5), false, "ab"},
+      // Characters that come again read the same each time, whether CP932
+      // has them, lacks them, or they are no characters at all.
+      {I2(-535), "\xd0\x96\xe2\x82\xac\xd0\x96\xff\xd0\x96\xe2\x82\xac\xd0x\xd0\x96\xff", false,
+       "\x84\x47?\x84\x47?\x84\x47??x\x84\x47?"},
   };
   for (const Case& c : cases) {
     SectionFixture summary{kSummaryFmtid};

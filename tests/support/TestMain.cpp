@@ -5,6 +5,8 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
+#include <string>
 
 int main(int argc, char** argv) {
   setenv("TZ", "Asia/Tokyo", 1);
@@ -14,6 +16,14 @@ int main(int argc, char** argv) {
   // the folder is missing.
   setenv("TAVRIN_CORPUS", TAVRIN_CORPUS_DEFAULT, 0);
   tzset();
+  // A form keeps its settings in the user's configuration folder when its
+  // own folder is not writable: tests get a folder of their own instead.
+  std::string config = (std::filesystem::temp_directory_path() / "tavrin-config-XXXXXX").string();
+  if (mkdtemp(config.data()) == nullptr) return 1;
+  setenv("XDG_CONFIG_HOME", config.c_str(), 1);
   ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
+  int result = RUN_ALL_TESTS();
+  std::error_code ignored;
+  std::filesystem::remove_all(config, ignored);
+  return result;
 }

@@ -1,0 +1,71 @@
+#include "commands/BatchCommand.h"
+
+#include <thread>
+#include <vector>
+
+#include "commands/ExistsTest.h"
+#include "grids/RowCatalogue.h"
+#include "platform/CodePage.h"
+
+namespace tavrin {
+namespace {
+
+using codepage::Cp932;
+
+// The batch runs the update command's checks with one difference of order:
+// the editing time comes before the three counts. Since every check only
+// looks at its own row, testing the editing time first and then running
+// the usual sequence (in which it passes again) gives exactly that order.
+bool PassesBatchChecks(SelectedRows summary, SelectedRows docSummary, Dialogs& dialogs) {
+  const int editTime = summary_row::kEditTime;
+  if (summary.selection.Checked(editTime) &&
+      !IsValidDurationText(
+          summary.grid.Values(SummaryItemNames()[static_cast<std::size_t>(editTime)]))) {
+    dialogs.Message(Cp932("編集時間の指定が違います"));
+    return false;
+  }
+  return PassesRowChecks(summary, docSummary, dialogs);
+}
+
+// A pause that keeps the window painted: the wait is spent in short steps
+// between which the window may repaint.
+void Pause(std::chrono::milliseconds pause, WindowHost& host, int done, int total) {
+  auto until = std::chrono::steady_clock::now() + pause;
+  do {
+    host.ShowProgress(done, total);
+    auto left = until - std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(
+        std::min<std::chrono::steady_clock::duration>(left, std::chrono::milliseconds(10)));
+  } while (std::chrono::steady_clock::now() < until);
+}
+
+}  // namespace
+
+void BatchCommand(const ShellListView& list, SelectedRows summaryDefaults,
+                  SelectedRows docSummaryDefaults, Dialogs& dialogs, WindowHost& host,
+                  const BatchWrites& writes, std::chrono::milliseconds pause) {
+  if (!dialogs.Confirm(Cp932("一括更新しますか？"))) return;
+  if (!dialogs.Warn(Cp932("本当に一括更新してもよろしいですか？"))) return;
+  if (!PassesBatchChecks(summaryDefaults, docSummaryDefaults, dialogs)) return;
+
+  const int count = list.Count();
+  std::vector<int> chosen;
+  for (int i = 0; i < count; ++i) {
+    if (list.Selected(i)) chosen.push_back(i);
+  }
+  const int total = static_cast<int>(chosen.size());
+  struct EndProgress {
+    WindowHost& host;
+    ~EndProgress() { host.ShowProgress(0, 0); }
+  } endProgress{host};
+  for (int done = 0; done < total; ++done) {
+    const std::string& path = list.ParsingName(chosen[static_cast<std::size_t>(done)]);
+    if (!PassesExistsTest(path, dialogs)) return;
+    Pause(pause, host, done + 1, total);
+    writes.setDocumentPropertiesAll(path);
+    writes.setDocumentProperties2All(path);
+    writes.setFileDateAll(path);
+  }
+}
+
+}  // namespace tavrin
