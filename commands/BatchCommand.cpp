@@ -27,18 +27,6 @@ bool PassesBatchChecks(SelectedRows summary, SelectedRows docSummary, Dialogs& d
   return PassesRowChecks(summary, docSummary, dialogs);
 }
 
-// A pause that keeps the window painted: the wait is spent in short steps
-// between which the window may repaint.
-void Pause(std::chrono::milliseconds pause, WindowHost& host, int done, int total) {
-  auto until = std::chrono::steady_clock::now() + pause;
-  do {
-    host.ShowProgress(done, total);
-    auto left = until - std::chrono::steady_clock::now();
-    std::this_thread::sleep_for(
-        std::min<std::chrono::steady_clock::duration>(left, std::chrono::milliseconds(10)));
-  } while (std::chrono::steady_clock::now() < until);
-}
-
 }  // namespace
 
 void BatchCommand(const ShellListView& list, SelectedRows summaryDefaults,
@@ -61,7 +49,10 @@ void BatchCommand(const ShellListView& list, SelectedRows summaryDefaults,
   for (int done = 0; done < total; ++done) {
     const std::string& path = list.ParsingName(chosen[static_cast<std::size_t>(done)]);
     if (!PassesExistsTest(path, dialogs)) return;
-    Pause(pause, host, done + 1, total);
+    // The window repaints here, once per file, which at one file per pause
+    // keeps it painted throughout.
+    host.ShowProgress(done + 1, total);
+    std::this_thread::sleep_for(pause);
     writes.setDocumentPropertiesAll(path);
     writes.setDocumentProperties2All(path);
     writes.setFileDateAll(path);
