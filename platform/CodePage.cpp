@@ -208,8 +208,14 @@ std::string Utf8ToCp932ForDisplay(std::string_view utf8) {
 std::string Cp932(std::string_view utf8Literal) {
   // A form converts the same few dozen captions each time it is built, and
   // the command-line front end builds one per file.
-  thread_local std::unordered_map<std::string, std::string> converted;
-  if (auto it = converted.find(std::string(utf8Literal)); it != converted.end()) return it->second;
+  struct Hash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const {
+      return std::hash<std::string_view>{}(text);
+    }
+  };
+  thread_local std::unordered_map<std::string, std::string, Hash, std::equal_to<>> converted;
+  if (auto it = converted.find(utf8Literal); it != converted.end()) return it->second;
   EncodeResult result = Utf8ToCp932(utf8Literal);
   if (!result.bytes) {
     std::fprintf(stderr, "tavrin: literal not representable in CP932: %.*s\n",

@@ -3,7 +3,10 @@
 #include <time.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <ctime>
+#include <optional>
+#include <string>
 
 #include "platform/Clock.h"
 
@@ -39,12 +42,9 @@ bool ShiftTicks(std::uint64_t ticks, std::int64_t offsetSeconds, FILETIME& out) 
   return true;
 }
 
-}  // namespace
-
-std::optional<std::int64_t> CurrentUtcOffsetSeconds() {
+std::optional<std::int64_t> ComputeUtcOffset(std::time_t now) {
   // glibc's localtime_r reads TZ only once unless tzset() asks it to look again.
   tzset();
-  const std::time_t now = std::chrono::system_clock::to_time_t(clock::Now());
   std::tm local{};
   if (localtime_r(&now, &local) == nullptr) return std::nullopt;
   const std::int64_t offset = local.tm_gmtoff;
@@ -52,6 +52,29 @@ std::optional<std::int64_t> CurrentUtcOffsetSeconds() {
     return std::nullopt;
   }
   return offset;
+}
+
+}  // namespace
+
+std::optional<std::int64_t> CurrentUtcOffsetSeconds() {
+  const std::time_t now = std::chrono::system_clock::to_time_t(clock::Now());
+  // Showing one file converts a dozen times, and looking at the zone again
+  // costs system calls each time; a zone's offset changes only at a whole
+  // second, so within one second and one TZ setting it is the same.
+  struct Cached {
+    std::time_t second = -1;
+    std::string zone;
+    bool zoneSet = false;
+    std::optional<std::int64_t> offset;
+  };
+  thread_local Cached cached;
+  const char* zone = std::getenv("TZ");
+  if (cached.second == now && cached.zoneSet == (zone != nullptr) &&
+      (zone == nullptr || cached.zone == zone)) {
+    return cached.offset;
+  }
+  cached = {now, zone != nullptr ? zone : "", zone != nullptr, ComputeUtcOffset(now)};
+  return cached.offset;
 }
 
 bool FileTimeToLocalFileTime(const FILETIME& utc, FILETIME& local) {

@@ -1,5 +1,7 @@
 #include "app/cli/FormReport.h"
 
+#include <unordered_map>
+
 #include "app/cli/Json.h"
 #include "platform/CodePage.h"
 
@@ -12,6 +14,15 @@ struct NamedGrid {
   const char* name;
   const ValueListEditor& grid;
 };
+
+// Keys are the same few dozen texts for every file of a run: each is
+// converted once.
+const std::string& KeyText(const std::string& cp932) {
+  thread_local std::unordered_map<std::string, std::string> converted;
+  auto it = converted.find(cp932);
+  if (it == converted.end()) it = converted.emplace(cp932, Cp932ToUtf8(cp932)).first;
+  return it->second;
+}
 
 std::vector<NamedGrid> GridsOf(const TForm1& form) {
   return {{"summary", form.ValueListEditor1},
@@ -30,7 +41,7 @@ std::string RenderJson(const FormReport& report, bool hex) {
     for (int i = 0; i < named.grid.RowCount(); ++i) {
       const std::string& value = named.grid.Value(i);
       out += i == 0 ? "{" : ",{";
-      out += "\"key\":" + JsonString(Cp932ToUtf8(named.grid.Key(i)));
+      out += "\"key\":" + JsonString(KeyText(named.grid.Key(i)));
       out += ",\"value\":" + JsonString(Cp932ToUtf8(value));
       if (hex) out += ",\"hex\":\"" + HexBytes(value) + "\"";
       out += "}";
@@ -52,7 +63,7 @@ std::string RenderText(const FormReport& report) {
   for (const NamedGrid& named : GridsOf(report.form)) {
     out += "[" + std::string(named.name) + "]\n";
     for (int i = 0; i < named.grid.RowCount(); ++i) {
-      out += Cp932ToUtf8(named.grid.Key(i)) + " = " + Cp932ToUtf8(named.grid.Value(i)) + "\n";
+      out += KeyText(named.grid.Key(i)) + " = " + Cp932ToUtf8(named.grid.Value(i)) + "\n";
     }
   }
   for (const auto& box : report.boxes) out += RenderBox(box);
