@@ -4,6 +4,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "platform/storage/CompoundFile.h"
 #include "platform/storage/PropertySet.h"
@@ -15,7 +16,7 @@ thread_local int coInitializeDepth = 0;
 
 // The stream that holds a property set. Only the standard sets are offered:
 // they are the only ones this program opens.
-std::optional<std::u16string> PropertySetStreamName(const FMTID& fmtid) {
+std::optional<std::u16string_view> PropertySetStreamName(const FMTID& fmtid) {
   if (fmtid == storage::FMTID_SummaryInformation) return u"\x0005SummaryInformation";
   // The user-defined set is the second section of the same stream.
   if (fmtid == storage::FMTID_DocSummaryInformation ||
@@ -79,7 +80,7 @@ class Storage final : public IStorage, public IPropertySetStorage {
     if (ppprstg == nullptr) return STG_E_INVALIDPOINTER;
     *ppprstg = nullptr;
     if (grfMode != (STGM_READWRITE | STGM_SHARE_EXCLUSIVE)) return STG_E_INVALIDFLAG;
-    std::optional<std::u16string> name = PropertySetStreamName(rfmtid);
+    std::optional<std::u16string_view> name = PropertySetStreamName(rfmtid);
     if (!name) return STG_E_FILENOTFOUND;
     std::optional<std::uint32_t> entry = file_->FindRootStream(*name);
     if (!entry) return STG_E_FILENOTFOUND;

@@ -122,7 +122,7 @@ HRESULT CompoundFile::ReplaceStream(std::uint32_t entry, std::string_view bytes)
   }
   change.header.raw = change.header.Encode();  // what the file now holds
   Directory directory = std::move(parts_->directory);
-  for (auto& [index, raw] : change.entries) directory.Replace(index, std::move(raw));
+  for (const auto& [index, raw] : change.entries) directory.Replace(index, raw);
   parts_ = Structures::Rebuild(*file_, std::move(change.header), std::move(directory));
   broken_ = false;
   return S_OK;

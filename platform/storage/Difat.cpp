@@ -27,25 +27,26 @@ Status Difat::LoadThrough(std::size_t position) {
     }
     const std::uint32_t next =
         chain_.empty() ? header_.firstDifatSector : contents_.back()[perSector - 1];
-    const std::string from =
-        chain_.empty() ? std::string("the header") : "DIFAT sector " + SectorText(chain_.back());
+    const auto from = [&] {
+      return chain_.empty() ? std::string("the header")
+                            : "DIFAT sector " + SectorText(chain_.back());
+    };
     if (next >= sectors_.count()) {
-      return Status::Corrupt(from + " links to sector " + SectorText(next) + " but the file has " +
-                             std::to_string(sectors_.count()) + " sectors and " +
-                             std::to_string(header_.difatSectorCount) +
+      return Status::Corrupt(from() + " links to sector " + SectorText(next) +
+                             " but the file has " + std::to_string(sectors_.count()) +
+                             " sectors and " + std::to_string(header_.difatSectorCount) +
                              " DIFAT sectors are declared");
     }
     if (!seen_.insert(next).second) {
-      return Status::Corrupt(from + " links back to DIFAT sector " + SectorText(next) +
+      return Status::Corrupt(from() + " links back to DIFAT sector " + SectorText(next) +
                              ": the DIFAT chain has a cycle");
     }
-    std::string bytes;
-    if (Status read = sectors_.Read(next, bytes, "DIFAT sector " + std::to_string(index));
-        !read.ok()) {
+    std::vector<std::uint32_t> entries;
+    if (Status read = sectors_.ReadTable(next, entries, {"DIFAT sector", index}); !read.ok()) {
       return read;
     }
     chain_.push_back(next);
-    contents_.push_back(DecodeEntries(bytes));
+    contents_.push_back(std::move(entries));
   }
   return {};
 }

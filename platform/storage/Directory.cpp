@@ -1,5 +1,8 @@
 #include "platform/storage/Directory.h"
 
+#include <algorithm>
+#include <array>
+#include <cstring>
 #include <utility>
 
 #include "platform/storage/NameOrder.h"
@@ -22,18 +25,52 @@ std::string EntryText(std::uint32_t index) {
   return "directory entry " + std::to_string(index);
 }
 
+// Code units the name field may hold. The stored length is only trusted as
+// far as the 64 bytes that hold a name.
+std::size_t NameUnits(std::string_view raw) {
+  return std::min<std::size_t>(LoadU16(raw, kNameLengthAt) / 2, kMaxNameUnits);
+}
+
+EntryType TypeOf(std::string_view raw) {
+  return static_cast<EntryType>(static_cast<unsigned char>(raw[kTypeAt]));
+}
+
+// What is still to visit in a walk over the tree. A real tree is shallow,
+// so the stack lives in the object and only a degenerate one spills to the
+// heap.
+template <typename T>
+class WalkStack {
+ public:
+  bool empty() const { return size_ == 0; }
+  void Push(const T& item) {
+    if (size_ < kInline) {
+      inline_[size_] = item;
+    } else {
+      spilled_.push_back(item);
+    }
+    ++size_;
+  }
+  T Pop() {
+    --size_;
+    if (size_ < kInline) return inline_[size_];
+    const T item = spilled_.back();
+    spilled_.pop_back();
+    return item;
+  }
+
+ private:
+  static constexpr std::size_t kInline = 48;
+  std::array<T, kInline> inline_{};
+  std::vector<T> spilled_;
+  std::size_t size_ = 0;
+};
+
 }  // namespace
 
-DirEntry Directory::Decode(std::string raw) const {
+DirEntry Directory::entry(std::uint32_t index) const {
+  const std::string_view raw = Raw(index);
   DirEntry entry;
-  // The name length is only trusted as far as the 64 bytes that hold a name.
-  const std::size_t units = std::min<std::size_t>(LoadU16(raw, kNameLengthAt) / 2, kMaxNameUnits);
-  for (std::size_t i = 0; i < units; ++i) {
-    const char16_t unit = LoadU16(raw, 2 * i);
-    if (unit == 0) break;
-    entry.name.push_back(unit);
-  }
-  entry.type = static_cast<EntryType>(static_cast<unsigned char>(raw[kTypeAt]));
+  entry.type = TypeOf(raw);
   entry.left = LoadU32(raw, kLeftAt);
   entry.right = LoadU32(raw, kRightAt);
   entry.child = LoadU32(raw, kChildAt);
@@ -41,8 +78,33 @@ DirEntry Directory::Decode(std::string raw) const {
   // Version 3 sizes are 32 bits wide; some writers leave junk in the high
   // half, which the format says to ignore.
   entry.size = narrowSizes_ ? LoadU32(raw, kSizeAt) : LoadU64(raw, kSizeAt);
-  entry.raw = std::move(raw);
+  entry.inTree = inTree_[index] != 0;
   return entry;
+}
+
+std::u16string Directory::Name(std::uint32_t index) const {
+  const std::string_view raw = Raw(index);
+  std::u16string name;
+  for (std::size_t i = 0, units = NameUnits(raw); i < units; ++i) {
+    const char16_t unit = LoadU16(raw, 2 * i);
+    if (unit == 0) break;
+    name.push_back(unit);
+  }
+  return name;
+}
+
+bool Directory::HasName(std::uint32_t index, std::u16string_view name,
+                        std::u16string_view upperName) const {
+  const std::string_view raw = Raw(index);
+  const std::size_t units = NameUnits(raw);
+  if (name.size() > units) return false;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const char16_t unit = LoadU16(raw, 2 * i);
+    if (unit == 0) return false;  // the stored name is shorter
+    if (unit != name[i] && SimpleUpper(unit) != upperName[i]) return false;
+  }
+  // The stored name must end here too: at its length or at a terminator.
+  return name.size() == units || LoadU16(raw, 2 * name.size()) == 0;
 }
 
 Status Directory::Load(const Header& header, const Sectors& sectors, Fat& fat, Directory& out) {
@@ -52,22 +114,28 @@ Status Directory::Load(const Header& header, const Sectors& sectors, Fat& fat, D
   Chain chain(fat, header.firstDirectorySector, "the directory");
   if (Status walked = chain.ToEnd(directory.sectors_); !walked.ok()) return walked;
 
-  const std::size_t perSector = sectors.size() / kDirEntrySize;
-  directory.entries_.reserve(directory.sectors_.size() * perSector);
-  std::string bytes;
-  for (std::size_t i = 0; i < directory.sectors_.size(); ++i) {
-    if (Status read =
-            sectors.Read(directory.sectors_[i], bytes, "directory sector " + std::to_string(i));
+  // The chain holds only distinct sectors of the file, so this is no larger
+  // than the file.
+  const std::vector<std::uint32_t>& chainSectors = directory.sectors_;
+  const std::size_t sectorSize = sectors.size();
+  directory.bytes_ = std::make_unique_for_overwrite<char[]>(chainSectors.size() * sectorSize);
+  // Directory sectors usually sit side by side: each run of them is one read.
+  for (std::size_t first = 0; first < chainSectors.size();) {
+    std::size_t last = first;
+    while (last + 1 < chainSectors.size() && chainSectors[last + 1] == chainSectors[last] + 1) {
+      ++last;
+    }
+    if (Status read = sectors.ReadBytes(
+            sectors.Offset(chainSectors[first]), directory.bytes_.get() + first * sectorSize,
+            (last - first + 1) * sectorSize, {"directory sector", first});
         !read.ok()) {
       return read;
     }
-    for (std::size_t k = 0; k < perSector; ++k) {
-      directory.entries_.push_back(
-          directory.Decode(bytes.substr(k * kDirEntrySize, kDirEntrySize)));
-    }
+    first = last + 1;
   }
+  directory.inTree_.assign(chainSectors.size() * (sectorSize / kDirEntrySize), 0);
 
-  const DirEntry& root = directory.entries_.front();
+  const DirEntry root = directory.root();
   if (root.type != EntryType::kRoot) {
     return Status::Corrupt("directory entry 0 has type " +
                            std::to_string(static_cast<unsigned>(root.type)) +
@@ -85,37 +153,41 @@ Status Directory::Load(const Header& header, const Sectors& sectors, Fat& fat, D
 
 Status Directory::CheckTree() {
   struct Link {
-    std::uint32_t id;
-    std::uint32_t from;
-    const char* role;
+    std::uint32_t id = kNoEntry;
+    std::uint32_t from = 0;
+    const char* role = "";
   };
-  entries_[0].inTree = true;
-  std::vector<Link> pending{{entries_[0].child, 0, "child"}};
+  const auto count = static_cast<std::uint32_t>(size());
+  inTree_[0] = 1;
+  WalkStack<Link> pending;
+  const auto follow = [&pending](std::uint32_t id, std::uint32_t from, const char* role) {
+    if (id != kNoEntry) pending.Push({id, from, role});
+  };
+  follow(LoadU32(Raw(0), kChildAt), 0, "child");
   while (!pending.empty()) {
-    const Link link = pending.back();
-    pending.pop_back();
-    if (link.id == kNoEntry) continue;
-    if (link.id >= entries_.size()) {
+    const Link link = pending.Pop();
+    if (link.id >= count) {
       return Status::Corrupt(EntryText(link.from) + " names entry " + std::to_string(link.id) +
                              " as its " + link.role + " but the directory has " +
-                             std::to_string(entries_.size()) + " entries");
+                             std::to_string(count) + " entries");
     }
-    DirEntry& entry = entries_[link.id];
-    if (entry.inTree) {
+    const std::string_view raw = Raw(link.id);
+    const EntryType type = TypeOf(raw);
+    if (inTree_[link.id] != 0) {
       return Status::Corrupt(EntryText(link.from) + " names entry " + std::to_string(link.id) +
                              " as its " + link.role +
                              " but that entry is already in the tree: the tree has a cycle");
     }
-    if (entry.type != EntryType::kStorage && entry.type != EntryType::kStream) {
+    if (type != EntryType::kStorage && type != EntryType::kStream) {
       return Status::Corrupt(EntryText(link.from) + " names entry " + std::to_string(link.id) +
                              " as its " + link.role + " but that entry has type " +
-                             std::to_string(static_cast<unsigned>(entry.type)));
+                             std::to_string(static_cast<unsigned>(type)));
     }
-    entry.inTree = true;
-    pending.push_back({entry.left, link.id, "left sibling"});
-    pending.push_back({entry.right, link.id, "right sibling"});
+    inTree_[link.id] = 1;
+    follow(LoadU32(raw, kLeftAt), link.id, "left sibling");
+    follow(LoadU32(raw, kRightAt), link.id, "right sibling");
     // A stream has no children; whatever its child field holds is not followed.
-    if (entry.type == EntryType::kStorage) pending.push_back({entry.child, link.id, "child"});
+    if (type == EntryType::kStorage) follow(LoadU32(raw, kChildAt), link.id, "child");
   }
   return {};
 }
@@ -131,21 +203,26 @@ std::optional<std::uint32_t> Directory::FindChild(std::uint32_t parent,
   // The whole sibling tree is searched rather than descended by the name
   // order, so a tree some writer sorted differently still finds its entries.
   // CheckTree has made sure every id is in range and no node comes twice.
-  std::vector<std::uint32_t> pending{entries_[parent].child};
+  // No stored name is longer; the query is upper-cased once, not at every entry.
+  if (name.size() > kMaxNameUnits) return std::nullopt;
+  std::array<char16_t, kMaxNameUnits> upper{};
+  std::transform(name.begin(), name.end(), upper.begin(), SimpleUpper);
+  const std::u16string_view upperName(upper.data(), name.size());
+  WalkStack<std::uint32_t> pending;
+  pending.Push(LoadU32(Raw(parent), kChildAt));
   while (!pending.empty()) {
-    const std::uint32_t id = pending.back();
-    pending.pop_back();
+    const std::uint32_t id = pending.Pop();
     if (id == kNoEntry) continue;
-    const DirEntry& entry = entries_[id];
-    if (SameName(entry.name, name)) return id;
-    pending.push_back(entry.left);
-    pending.push_back(entry.right);
+    if (HasName(id, name, upperName)) return id;
+    const std::string_view raw = Raw(id);
+    pending.Push(LoadU32(raw, kLeftAt));
+    pending.Push(LoadU32(raw, kRightAt));
   }
   return std::nullopt;
 }
 
 std::string Directory::Encode(std::uint32_t index, std::uint32_t start, std::uint64_t size) const {
-  std::string raw = entries_[index].raw;
+  std::string raw(Raw(index));
   StoreU32(raw, kStartAt, start);
   // In version 3 only the low half is ours to write; the high half stays
   // whatever the file had, as every byte we have no reason to change does.
@@ -157,10 +234,9 @@ std::string Directory::Encode(std::uint32_t index, std::uint32_t start, std::uin
   return raw;
 }
 
-void Directory::Replace(std::uint32_t index, std::string raw) {
-  const bool inTree = entries_[index].inTree;
-  entries_[index] = Decode(std::move(raw));
-  entries_[index].inTree = inTree;
+void Directory::Replace(std::uint32_t index, std::string_view raw) {
+  std::memcpy(bytes_.get() + std::size_t{index} * kDirEntrySize, raw.data(),
+              std::min(raw.size(), kDirEntrySize));
 }
 
 }  // namespace tavrin::storage

@@ -16,12 +16,9 @@ Status Fat::LoadSector(std::uint32_t index, const std::vector<std::uint32_t>*& e
   }
   std::uint32_t where = 0;
   if (Status located = difat_.FatSectorAt(index, where); !located.ok()) return located;
-  std::string bytes;
-  if (Status read = sectors_.Read(where, bytes, "FAT sector " + std::to_string(index));
-      !read.ok()) {
-    return read;
-  }
-  entries = &loaded_.emplace(index, DecodeEntries(bytes)).first->second;
+  std::vector<std::uint32_t> read;
+  if (Status got = sectors_.ReadTable(where, read, {"FAT sector", index}); !got.ok()) return got;
+  entries = &loaded_.emplace(index, std::move(read)).first->second;
   return {};
 }
 
@@ -31,10 +28,12 @@ Status Fat::Entry(std::uint32_t sector, std::uint32_t& value) {
                            std::to_string(header_.fatSectorCount) + " FAT sectors cover " +
                            std::to_string(reach()));
   }
-  const std::uint32_t perSector = sectors_.entriesPerSector();
-  const std::vector<std::uint32_t>* entries = nullptr;
-  if (Status loaded = LoadSector(sector / perSector, entries); !loaded.ok()) return loaded;
-  value = (*entries)[sector % perSector];
+  const std::uint32_t index = sector >> sectors_.entriesShift();
+  if (index != lastIndex_) {
+    if (Status loaded = LoadSector(index, last_); !loaded.ok()) return loaded;
+    lastIndex_ = index;
+  }
+  value = (*last_)[sector & (sectors_.entriesPerSector() - 1)];
   return {};
 }
 

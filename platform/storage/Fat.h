@@ -31,6 +31,9 @@ class Fat : public AllocationTable {
   const Sectors& sectors_;
   Difat& difat_;
   std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> loaded_;
+  // The FAT sector the last lookup used: a chain mostly stays in one.
+  std::uint32_t lastIndex_ = kFreeSector;
+  const std::vector<std::uint32_t>* last_ = nullptr;
 };
 
 }  // namespace tavrin::storage

@@ -23,9 +23,21 @@ inline constexpr std::size_t kDirEntrySize = 128;
 inline constexpr std::uint32_t kMiniSectorSize = 64;
 inline constexpr std::uint64_t kMiniStreamCutoff = 4096;
 
-std::uint16_t LoadU16(std::string_view bytes, std::size_t at);
-std::uint32_t LoadU32(std::string_view bytes, std::size_t at);
-std::uint64_t LoadU64(std::string_view bytes, std::size_t at);
+// Every structure is read through these, so they are inline: a table sector
+// or a directory walk is mostly loads. The caller has checked the bounds.
+inline std::uint16_t LoadU16(std::string_view bytes, std::size_t at) {
+  const auto b = [&](std::size_t i) { return static_cast<unsigned char>(bytes[at + i]); };
+  return static_cast<std::uint16_t>(b(0) | b(1) << 8);
+}
+inline std::uint32_t LoadU32(std::string_view bytes, std::size_t at) {
+  const auto b = [&](std::size_t i) {
+    return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + i]));
+  };
+  return b(0) | b(1) << 8 | b(2) << 16 | b(3) << 24;
+}
+inline std::uint64_t LoadU64(std::string_view bytes, std::size_t at) {
+  return LoadU32(bytes, at) | std::uint64_t{LoadU32(bytes, at + 4)} << 32;
+}
 void StoreU32(std::string& bytes, std::size_t at, std::uint32_t value);
 void StoreU64(std::string& bytes, std::size_t at, std::uint64_t value);
 

@@ -21,12 +21,11 @@ Status MiniFat::LoadSector(std::uint32_t index, const std::vector<std::uint32_t>
   }
   std::uint32_t where = 0;
   if (Status reached = tableChain_.At(index, where); !reached.ok()) return reached;
-  std::string bytes;
-  if (Status read = sectors_.Read(where, bytes, "mini FAT sector " + std::to_string(index));
-      !read.ok()) {
-    return read;
+  std::vector<std::uint32_t> read;
+  if (Status got = sectors_.ReadTable(where, read, {"mini FAT sector", index}); !got.ok()) {
+    return got;
   }
-  entries = &loaded_.emplace(index, DecodeEntries(bytes)).first->second;
+  entries = &loaded_.emplace(index, std::move(read)).first->second;
   return {};
 }
 
@@ -38,19 +37,22 @@ Status MiniFat::Entry(std::uint32_t miniSector, std::uint32_t& value) {
                            " has no mini FAT entry: the mini FAT has " + std::to_string(reach) +
                            " entries");
   }
-  const std::vector<std::uint32_t>* entries = nullptr;
-  if (Status loaded = LoadSector(miniSector / perSector, entries); !loaded.ok()) return loaded;
-  value = (*entries)[miniSector % perSector];
+  const std::uint32_t index = miniSector >> sectors_.entriesShift();
+  if (index != lastIndex_) {
+    if (Status loaded = LoadSector(index, last_); !loaded.ok()) return loaded;
+    lastIndex_ = index;
+  }
+  value = (*last_)[miniSector & (perSector - 1)];
   return {};
 }
 
 Status MiniFat::Offset(std::uint32_t miniSector, std::uint64_t& fileOffset) {
   const std::uint64_t position = static_cast<std::uint64_t>(miniSector) * kMiniSectorSize;
   std::uint32_t sector = 0;
-  if (Status reached = streamChain_.At(position / sectors_.size(), sector); !reached.ok()) {
+  if (Status reached = streamChain_.At(position >> sectors_.shift(), sector); !reached.ok()) {
     return reached;
   }
-  fileOffset = sectors_.Offset(sector) + position % sectors_.size();
+  fileOffset = sectors_.Offset(sector) + (position & (sectors_.size() - 1));
   return {};
 }
 

@@ -40,6 +40,9 @@ class MiniFat : public AllocationTable {
   Chain tableChain_;
   Chain streamChain_;
   std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> loaded_;
+  // The mini FAT sector the last lookup used: a chain mostly stays in one.
+  std::uint32_t lastIndex_ = kFreeSector;
+  const std::vector<std::uint32_t>* last_ = nullptr;
 };
 
 }  // namespace tavrin::storage

@@ -112,6 +112,9 @@ HRESULT PropertySetStream::ParseSection(std::size_t index, std::uint64_t headerE
 // begins: another property (of any section), a section, or its section's end.
 void PropertySetStream::MeasureSlots() {
   std::vector<std::uint64_t> anchors;
+  std::size_t count = sections_.size();
+  for (const Section& section : sections_) count += section.properties.size();
+  anchors.reserve(count);
   for (const Section& section : sections_) {
     anchors.push_back(section.offset);
     for (const Property& property : section.properties) {

@@ -1,6 +1,9 @@
 #include "platform/storage/PropertyText.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
+#include <unordered_map>
 
 #include "platform/CodePage.h"
 
@@ -8,7 +11,24 @@ namespace tavrin::storage {
 namespace {
 
 bool PassesUnchanged(unsigned codePage) {
-  return codePage == codepage::kCp932 || !codepage::IsSupported(codePage);
+  if (codePage == codepage::kCp932) return true;
+  // Asking whether the machine converts a code page costs more than most
+  // strings do, and each string of a set would ask again; the answer for a
+  // code page never changes while the program runs. A document's sets use
+  // a code page or two, so a few remembered answers do.
+  struct Answer {
+    unsigned codePage = codepage::kCp932;
+    bool unsupported = false;
+  };
+  thread_local std::array<Answer, 4> answers{};
+  thread_local std::size_t next = 0;
+  for (const Answer& answer : answers) {
+    if (answer.codePage == codePage) return answer.unsupported;
+  }
+  Answer& answer = answers[next];
+  next = (next + 1) % answers.size();
+  answer = {codePage, !codepage::IsSupported(codePage)};
+  return answer.unsupported;
 }
 
 // The longest character of any code page we convert: a UTF-8 or GB18030
@@ -20,16 +40,30 @@ constexpr std::size_t kLongestCharacter = 4;
 // page does not define) costs one "?" and not the whole value.
 std::string ToProgramTextByCharacter(std::string_view stored, unsigned codePage) {
   const std::size_t unit = codePage == codepage::kUtf16Le ? 2 : 1;
+  // What each piece converts to: a character, or nothing when it is none.
+  // A conversion depends on the piece's bytes alone (the converter starts
+  // afresh each time), and a text repeats few distinct characters, so each
+  // is converted once per text rather than wherever it occurs.
+  std::unordered_map<std::uint64_t, std::optional<std::string>> pieces;
+  const auto convert = [&](std::string_view piece) -> const std::optional<std::string>& {
+    std::uint64_t key = piece.size();
+    for (char byte : piece) key = key << 8 | static_cast<unsigned char>(byte);
+    auto [known, added] = pieces.try_emplace(key);
+    if (added && codepage::Convert(piece, codePage, codepage::kUtf8)) {
+      known->second =
+          codepage::Convert(piece, codePage, codepage::kCp932).value_or(std::string("?"));
+    }
+    return known->second;
+  };
   std::string out;
   std::size_t pos = 0;
   while (pos < stored.size()) {
     bool converted = false;
     for (std::size_t length = unit; length <= kLongestCharacter && pos + length <= stored.size();
          length += unit) {
-      std::string_view piece = stored.substr(pos, length);
-      if (!codepage::Convert(piece, codePage, codepage::kUtf8)) continue;
-      std::optional<std::string> shown = codepage::Convert(piece, codePage, codepage::kCp932);
-      out += shown ? *shown : std::string("?");
+      const std::optional<std::string>& shown = convert(stored.substr(pos, length));
+      if (!shown) continue;
+      out += *shown;
       pos += length;
       converted = true;
       break;

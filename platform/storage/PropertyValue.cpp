@@ -88,11 +88,16 @@ class Walker {
   }
 
  private:
+  // A VT_LPSTR's stored characters as the program's text.
+  std::string Text(std::string_view stored) const {
+    return ToProgramText(UpToTerminator(stored, codePage_), codePage_);
+  }
+
   void Fill(VARTYPE type, std::string_view stored, PROPVARIANT& out) const {
     auto storage = std::make_shared<PropVariantStorage>();
     switch (type) {
       case VT_LPSTR:
-        storage->text = ToProgramText(UpToTerminator(stored, codePage_), codePage_);
+        storage->text = Text(stored);
         out.pszVal = storage->text.c_str();
         break;
       case VT_LPWSTR:
@@ -148,23 +153,26 @@ class Walker {
 
     Walk walk{ValueFit::kOk, first, first};
     for (std::uint32_t i = 0; i < *count; ++i) {
-      PROPVARIANT item;
-      PROPVARIANT* itemOut = storage ? &item : nullptr;
       if (variants) {
         std::optional<std::uint16_t> type = U16At(section_, walk.next);
         if (!type || !Fits(section_, walk.next, 4)) return {ValueFit::kOverrun};
         // A variant holds one plain value: never a vector or another variant.
         if ((*type & VT_VECTOR) != 0 || *type == VT_VARIANT) return {ValueFit::kUnknown};
-        walk = Body(*type, walk.next + 4, itemOut);
+        PROPVARIANT item;
+        walk = Body(*type, walk.next + 4, storage ? &item : nullptr);
+        if (walk.fit != ValueFit::kOk) return walk;
+        if (storage) storage->elements.push_back(std::move(item));
       } else {
-        walk = Body(element, walk.next, itemOut);
-      }
-      if (walk.fit != ValueFit::kOk) return walk;
-      if (!storage) continue;
-      if (variants) {
-        storage->elements.push_back(std::move(item));
-      } else {
-        storage->strings.emplace_back(item.pszVal != nullptr ? item.pszVal : "");
+        const std::uint64_t at = walk.next;
+        walk = Body(element, at, nullptr);
+        if (walk.fit != ValueFit::kOk) return walk;
+        // The text goes straight into the vector's block, as far as a
+        // reader of the single string's pszVal would see it.
+        if (storage) {
+          std::string text = Text(section_.substr(at + 4, walk.end - at - 4));
+          text.resize(std::min(text.find('\0'), text.size()));
+          storage->strings.push_back(std::move(text));
+        }
       }
     }
     if (storage) {
@@ -260,17 +268,15 @@ DecodedValue DecodeTypedValue(std::string_view section, std::uint64_t pos, std::
   // stored sets; such a value is carried as its bytes.
   if ((*type & ~(VT_VECTOR | 0x0FFF)) != 0) return result;
 
-  auto decode = [&](bool aligned, PROPVARIANT& out) {
-    return Walker(section, codePage, aligned, allocationLimit).Body(*type, pos + 4, &out);
-  };
-  PROPVARIANT value;
-  Walk walk = decode(true, value);
+  auto walker = [&](bool aligned) { return Walker(section, codePage, aligned, allocationLimit); };
+  bool aligned = true;
   if ((*type & VT_VECTOR) != 0) {
     // Elements may be aligned (the format's rule) or packed (some writers,
     // in non-Unicode sets). The reading that fits before the next property
     // wins; if both do, the one that fills the room best, ties to aligned.
-    PROPVARIANT packedValue;
-    Walk packed = decode(false, packedValue);
+    // Both are only measured here; the value is built once, from the winner.
+    const Walk walk = walker(true).Body(*type, pos + 4, nullptr);
+    const Walk packed = walker(false).Body(*type, pos + 4, nullptr);
     auto fitsRoom = [&](const Walk& w) { return w.fit == ValueFit::kOk && w.end <= bound; };
     bool takePacked = false;
     if (fitsRoom(packed) && (!fitsRoom(walk) || packed.end > walk.end)) takePacked = true;
@@ -279,16 +285,15 @@ DecodedValue DecodeTypedValue(std::string_view section, std::uint64_t pos, std::
       takePacked = true;
     }
     if (walk.fit == ValueFit::kOverrun && packed.fit == ValueFit::kUnknown) takePacked = true;
-    if (takePacked) {
-      walk = packed;
-      value = std::move(packedValue);
-    }
+    aligned = !takePacked;
+    const Walk& taken = takePacked ? packed : walk;
+    result.fit = taken.fit;
+    if (taken.fit != ValueFit::kOk) return result;
   }
+  // A walk that fails leaves the value as it was: its type tag alone.
+  const Walk walk = walker(aligned).Body(*type, pos + 4, &result.value);
   result.fit = walk.fit;
-  if (walk.fit == ValueFit::kOk) {
-    result.size = walk.end - pos;
-    result.value = std::move(value);
-  }
+  if (walk.fit == ValueFit::kOk) result.size = walk.end - pos;
   return result;
 }
 

@@ -63,7 +63,7 @@ class Planner {
   const std::uint32_t index_;
   const std::string_view bytes_;
   Replacement& out_;
-  const DirEntry& entry_;
+  const DirEntry entry_;
   const std::string owner_;
   const Place oldPlace_;
   const Place newPlace_;
@@ -126,7 +126,7 @@ Status Planner::CheckOwnership(Ownership& owners, Ownership& miniOwners) {
     owners.Walk(header.firstMiniFatSector, Ownership::kMiniFatOwner);
   if (directory.root().size > 0) owners.Walk(directory.root().start, 0);
   for (std::uint32_t i = 0; i < directory.size(); ++i) {
-    const DirEntry& entry = directory.entry(i);
+    const DirEntry entry = directory.entry(i);
     if (!entry.inTree || entry.type != EntryType::kStream) continue;
     switch (PlaceOf(entry.size)) {
       case Place::kNormal:
@@ -300,11 +300,11 @@ void Planner::PlanTables() {
 void Planner::PlanDirectory(std::uint32_t start) {
   const Directory& directory = parts_.directory;
   std::string target = directory.Encode(index_, start, bytes_.size());
-  if (target != entry_.raw) {
+  if (target != directory.Raw(index_)) {
     out_.plan.Add(WriteStage::kDirectory, directory.OffsetOf(index_), target);
     out_.entries.emplace_back(index_, std::move(target));
   }
-  const DirEntry& root = directory.root();
+  const DirEntry root = directory.root();
   if (mini_ && (mini_->streamStart() != root.start || mini_->streamSize() != root.size)) {
     std::string encoded = directory.Encode(0, mini_->streamStart(), mini_->streamSize());
     out_.plan.Add(WriteStage::kDirectory, directory.OffsetOf(0), encoded);
@@ -322,7 +322,7 @@ Status Planner::Run() {
   sectors_ = std::make_unique<SectorAllocator>(fat_, owners, fatSectors_, parts_.difat.chain(),
                                                parts_.difat.contents(), out_.header, perSector_);
   if (miniInvolved_) {
-    const DirEntry& root = parts_.directory.root();
+    const DirEntry root = parts_.directory.root();
     mini_ = std::make_unique<MiniAllocator>(miniFat_, miniOwners, miniFatSectors_,
                                             miniStreamSectors_, root.start, root.size, *sectors_,
                                             out_.header, parts_.sectors.size());

@@ -6,7 +6,7 @@ namespace tavrin::storage {
 
 std::string DescribeStream(const Directory& directory, std::uint32_t index) {
   std::string name;
-  for (char16_t unit : directory.entry(index).name) {
+  for (char16_t unit : directory.Name(index)) {
     if (unit >= 0x20 && unit < 0x7F && unit != u'"' && unit != u'\\') {
       name.push_back(static_cast<char>(unit));
     } else {
@@ -20,11 +20,15 @@ std::string DescribeStream(const Directory& directory, std::uint32_t index) {
 
 namespace {
 
-// Reads `units` in order, `unitSize` bytes each but the last, joining
-// neighbours in the file into one call.
+std::string DescribeStreamAt(const void* directory, std::uint32_t index) {
+  return DescribeStream(*static_cast<const Directory*>(directory), index);
+}
+
+// Reads pieces of the file in order into one string, joining neighbours in
+// the file into one call.
 class RunReader {
  public:
-  RunReader(const Sectors& sectors, std::string& out, std::string_view what)
+  RunReader(const Sectors& sectors, std::string& out, Subject what)
       : sectors_(sectors), out_(out), what_(what) {}
 
   Status Add(std::uint64_t offset, std::size_t length) {
@@ -50,7 +54,7 @@ class RunReader {
  private:
   const Sectors& sectors_;
   std::string& out_;
-  std::string_view what_;
+  Subject what_;
   std::uint64_t offset_ = 0;
   std::size_t length_ = 0;
 };
@@ -60,23 +64,26 @@ class RunReader {
 Status ReadStream(Structures& parts, std::uint32_t index, std::string& out) {
   out.clear();
   const Directory& directory = parts.directory;
-  if (index >= directory.size() || !directory.entry(index).inTree ||
-      directory.entry(index).type != EntryType::kStream) {
+  if (index >= directory.size()) {
     return {STG_E_INVALIDPARAMETER, "entry " + std::to_string(index) + " is not a stream"};
   }
-  const DirEntry& entry = directory.entry(index);
-  const std::string owner = DescribeStream(directory, index);
+  const DirEntry entry = directory.entry(index);
+  if (!entry.inTree || entry.type != EntryType::kStream) {
+    return {STG_E_INVALIDPARAMETER, "entry " + std::to_string(index) + " is not a stream"};
+  }
+  const Subject owner(DescribeStreamAt, &directory, index);
   const std::uint64_t size = entry.size;
   if (size == 0) return {};
 
   std::string data;
   RunReader reader(parts.sectors, data, owner);
+  std::span<const std::uint32_t> chain;
   if (size < kMiniStreamCutoff) {
-    std::vector<std::uint32_t> chain;
+    const std::uint64_t units = UnitsFor(size, kMiniSectorSize);
     Chain walk(*parts.miniFat, entry.start, owner);
-    if (Status walked = walk.First(UnitsFor(size, kMiniSectorSize), chain); !walked.ok()) {
-      return walked;
-    }
+    walk.Reserve(units);
+    if (Status walked = walk.First(units, chain); !walked.ok()) return walked;
+    data.reserve(static_cast<std::size_t>(size));
     for (std::size_t i = 0; i < chain.size(); ++i) {
       std::uint64_t offset = 0;
       if (Status located = parts.miniFat->Offset(chain[i], offset); !located.ok()) return located;
@@ -87,18 +94,19 @@ Status ReadStream(Structures& parts, std::uint32_t index, std::string& out) {
         return added;
       }
     }
+    if (Status flushed = reader.Flush(); !flushed.ok()) return flushed;
   } else {
     const std::uint32_t sectorSize = parts.sectors.size();
     const std::uint64_t capacity = static_cast<std::uint64_t>(parts.sectors.count()) * sectorSize;
     if (size > capacity) {
-      return Status::Corrupt(owner + " claims " + std::to_string(size) +
+      return Status::Corrupt(owner.Text() + " claims " + std::to_string(size) +
                              " bytes but the file's sectors hold " + std::to_string(capacity));
     }
-    std::vector<std::uint32_t> chain;
+    // Checked against the file above, so neither reservation outgrows it.
+    const std::uint64_t units = UnitsFor(size, sectorSize);
     Chain walk(parts.fat, entry.start, owner);
-    if (Status walked = walk.First(UnitsFor(size, sectorSize), chain); !walked.ok()) {
-      return walked;
-    }
+    walk.Reserve(units);
+    if (Status walked = walk.First(units, chain); !walked.ok()) return walked;
     data.reserve(static_cast<std::size_t>(size));
     for (std::size_t i = 0; i < chain.size(); ++i) {
       const std::uint64_t left = size - static_cast<std::uint64_t>(i) * sectorSize;
@@ -109,8 +117,8 @@ Status ReadStream(Structures& parts, std::uint32_t index, std::string& out) {
         return added;
       }
     }
+    if (Status flushed = reader.Flush(); !flushed.ok()) return flushed;
   }
-  if (Status flushed = reader.Flush(); !flushed.ok()) return flushed;
   out = std::move(data);
   return {};
 }

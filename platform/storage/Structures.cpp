@@ -10,7 +10,7 @@ Structures::Structures(File& f, Header h)
       fat(header, sectors, difat) {}
 
 void Structures::StartMiniFat() {
-  const DirEntry& root = directory.root();
+  const DirEntry root = directory.root();
   miniFat = std::make_unique<MiniFat>(header, sectors, fat, root.start, root.size);
 }
 
