@@ -38,11 +38,6 @@ FileRow ChosenRow(std::size_t i, PageGrids page) {
   return {page.fileTime, FileTimeItemNames()[i - 3]};
 }
 
-// A path named in a message; the system's bytes are taken as UTF-8.
-std::string ShownPath(const std::string& path) {
-  return codepage::Utf8ToCp932ForDisplay(path);
-}
-
 std::string NowText() {
   auto ticks = std::chrono::duration_cast<std::chrono::nanoseconds>(clock::Now().time_since_epoch())
                        .count() /
@@ -113,7 +108,8 @@ void SaveDefaults(const std::string& path, PageGrids defaults, Dialogs& dialogs)
     contents += value + "\r\n";
   }
   if (!ReplaceWholeFile(path, contents)) {
-    throw Exception(Cp932("ファイル ") + ShownPath(path) + Cp932(" を作成できません"));
+    throw Exception(Cp932("ファイル ") + codepage::PathForMessage(path) +
+                    Cp932(" を作成できません"));
   }
 }
 
@@ -123,7 +119,8 @@ void LoadDefaults(const std::string& path, PageGrids defaults, Dialogs& dialogs)
 
 void LoadDefaultsFile(const std::string& path, PageGrids defaults) {
   std::optional<std::string> contents = ReadWholeFile(path);
-  if (!contents) throw Exception(Cp932("ファイル ") + ShownPath(path) + Cp932(" は開けません"));
+  if (!contents)
+    throw Exception(Cp932("ファイル ") + codepage::PathForMessage(path) + Cp932(" は開けません"));
   std::vector<std::string> lines = SplitLines(*contents);
   std::vector<FileRow> rows = FileRows(defaults);
   for (std::size_t i = 0; i < kDefaultsLines; ++i) {

@@ -51,6 +51,12 @@ EncodeResult Utf8ToCp932(std::string_view utf8);
 // CP932 cannot hold shows as "?".
 std::string Utf8ToCp932ForDisplay(std::string_view utf8);
 
+// A path (the system's own bytes) as CP932 text for a message. Paths on a
+// Linux desktop are UTF-8 by convention; a byte that is not shows as "?".
+inline std::string PathForMessage(std::string_view path) {
+  return Utf8ToCp932ForDisplay(path);
+}
+
 // The CP932 bytes of a text written in the source code, which is UTF-8. For
 // literals only: a character CP932 cannot hold is a programming error and
 // aborts.

@@ -35,11 +35,6 @@ const QFileIconProvider& Icons() {
   return provider;
 }
 
-std::string DisplayPath(const std::string& path) {
-  QByteArray utf8 = FromNativePath(path).toUtf8();
-  return codepage::Utf8ToCp932ForDisplay({utf8.constData(), static_cast<std::size_t>(utf8.size())});
-}
-
 }  // namespace
 
 FolderComboView::FolderComboView(ShellComboBox& combo, Dialogs& dialogs, QWidget* parent)
@@ -105,12 +100,7 @@ FolderListView::FolderListView(ShellListView& list, Dialogs& dialogs, QWidget* p
   header()->resizeSection(0, 260);
   header()->resizeSection(1, 90);
   header()->resizeSection(2, 90);
-  QPalette keep = palette();
-  keep.setColor(QPalette::Inactive, QPalette::Highlight,
-                keep.color(QPalette::Active, QPalette::Highlight));
-  keep.setColor(QPalette::Inactive, QPalette::HighlightedText,
-                keep.color(QPalette::Active, QPalette::HighlightedText));
-  setPalette(keep);
+  KeepSelectionVisibleWithoutFocus(*this);
   connect(this, &QTreeWidget::itemSelectionChanged, this, [this] { SyncSelection(); });
   connect(this, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
     int index = indexOfTopLevelItem(item);
@@ -169,8 +159,9 @@ void FolderListView::Renamed(QTreeWidgetItem* item) {
   std::string oldName = list_.Item(index).name;
   std::error_code error = list_.Rename(index, newName);
   if (error) {
-    std::string message = codepage::Cp932("名前を変更できません: ") + DisplayPath(oldName) +
-                          " -> " + DisplayPath(newName) + "\r\n" +
+    std::string message = codepage::Cp932("名前を変更できません: ") +
+                          codepage::PathForMessage(oldName) + " -> " +
+                          codepage::PathForMessage(newName) + "\r\n" +
                           codepage::Utf8ToCp932ForDisplay(error.message());
     dialogs_.Message(message);
     Refresh();

@@ -16,11 +16,6 @@
 namespace tavrin::qt {
 namespace {
 
-std::string DisplayPath(const std::string& path) {
-  QByteArray utf8 = FromNativePath(path).toUtf8();
-  return codepage::Utf8ToCp932ForDisplay({utf8.constData(), static_cast<std::size_t>(utf8.size())});
-}
-
 void BuildMenu(QMenuBar* bar, MainMenu& menu, Dialogs& dialogs) {
   for (Control* child : menu.Children()) {
     auto* top = dynamic_cast<MenuItem*>(child);
@@ -120,12 +115,12 @@ void FormWindow::ShowHelpContents(const std::string& helpFile) {
   QFileInfo file(FromNativePath(helpFile));
   if (!file.isFile()) {
     dialogs_.Message(codepage::Cp932("ヘルプファイルが見つかりません\r\n\"") +
-                     DisplayPath(helpFile) + "\"");
+                     codepage::PathForMessage(helpFile) + "\"");
     return;
   }
   if (!QDesktopServices::openUrl(QUrl::fromLocalFile(file.absoluteFilePath()))) {
     dialogs_.Message(codepage::Cp932("ヘルプファイルを開くアプリケーションがありません\r\n\"") +
-                     DisplayPath(helpFile) + "\"");
+                     codepage::PathForMessage(helpFile) + "\"");
   }
 }
 

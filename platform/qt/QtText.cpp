@@ -1,6 +1,7 @@
 #include "platform/qt/QtText.h"
 
 #include <QFile>
+#include <QPalette>
 #include <QStringList>
 
 #include "platform/CodePage.h"
@@ -41,6 +42,14 @@ QFont ToQFont(const Font& font) {
   qfont.setPixelSize(font.pixelHeight);
   qfont.setBold(font.bold);
   return qfont;
+}
+
+void KeepSelectionVisibleWithoutFocus(QWidget& widget) {
+  QPalette palette = widget.palette();
+  for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText}) {
+    palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
+  }
+  widget.setPalette(palette);
 }
 
 QColor ToQColor(Rgb rgb) {

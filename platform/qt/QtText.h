@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QFont>
 #include <QString>
+#include <QWidget>
 #include <optional>
 #include <string>
 
@@ -23,6 +24,10 @@ std::string ToNativePath(const QString& path);
 // The families tried in order: the program's own font, its Latin name, and a
 // metric-compatible Japanese font that Linux desktops carry.
 QFont ToQFont(const Font& font);
+
+// A list or grid whose selection must stay visible while another control
+// has the focus: its inactive highlight is its active one.
+void KeepSelectionVisibleWithoutFocus(QWidget& widget);
 QColor ToQColor(Rgb rgb);
 
 }  // namespace tavrin::qt

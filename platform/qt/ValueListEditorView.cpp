@@ -294,13 +294,7 @@ ValueListEditorView::ValueListEditorView(ValueListEditor& grid, Dialogs& dialogs
   setTabKeyNavigation(false);
   setWordWrap(false);
   setFont(ToQFont(grid.EffectiveFont()));
-  // The current cell keeps its highlight when the grid loses the focus.
-  QPalette keep = palette();
-  keep.setColor(QPalette::Inactive, QPalette::Highlight,
-                keep.color(QPalette::Active, QPalette::Highlight));
-  keep.setColor(QPalette::Inactive, QPalette::HighlightedText,
-                keep.color(QPalette::Active, QPalette::HighlightedText));
-  setPalette(keep);
+  KeepSelectionVisibleWithoutFocus(*this);
   Refresh();
   if (grid.RowCount() > 0) {
     selectionModel()->setCurrentIndex(model_->index(0, 1), QItemSelectionModel::ClearAndSelect);

@@ -12,6 +12,7 @@
 #include "app/TForm1.h"
 #include "platform/CodePage.h"
 #include "platform/ScriptedDialogs.h"
+#include "support/Corpus.h"
 #include "support/ExternalReaders.h"
 #include "support/ScratchDir.h"
 #include "support/ScriptedHost.h"
@@ -21,25 +22,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<fs::path> CorpusDocuments() {
-  std::vector<fs::path> files;
-  const char* corpus = std::getenv("TAVRIN_CORPUS");
-  if (corpus == nullptr || !fs::is_directory(corpus)) return files;
-  for (const auto& entry : fs::directory_iterator(corpus)) {
-    std::string ext = entry.path().extension().string();
-    if (ext != ".md" && ext != ".json" && ext != ".tsv") files.push_back(entry.path());
-  }
-  std::sort(files.begin(), files.end());
-  return files;
-}
-
 struct Shown {
   std::string summary[18];
   std::string docSummary[15];
 };
 
 TEST(ShowCorpus, EveryDocumentShowsWhatAnIndependentReaderFinds) {
-  std::vector<fs::path> files = CorpusDocuments();
+  std::vector<fs::path> files = testing::CorpusDocuments();
   if (files.empty()) GTEST_SKIP() << "no corpus";
   fixture::ScratchDir dir;
   std::map<std::string, Shown> shown;
@@ -47,9 +36,7 @@ TEST(ShowCorpus, EveryDocumentShowsWhatAnIndependentReaderFinds) {
   for (const fs::path& original : files) {
     SCOPED_TRACE(original.filename().string());
     // Showing opens a document for writing, so a copy the test may write.
-    fs::path copy = dir.path() / original.filename();
-    fs::copy_file(original, copy, fs::copy_options::overwrite_existing);
-    fs::permissions(copy, fs::perms::owner_write, fs::perm_options::add);
+    fs::path copy = testing::WritableCopy(original, dir.path() / original.filename());
     std::string before = fixture::ReadWholeFile(copy.string());
 
     ScriptedDialogs dialogs("tavrin");

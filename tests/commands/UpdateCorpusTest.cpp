@@ -10,30 +10,13 @@
 #include <filesystem>
 
 #include "commands/UpdateFixture.h"
+#include "support/Corpus.h"
 #include "support/ScratchDir.h"
 
 namespace tavrin {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::vector<fs::path> CorpusDocuments() {
-  std::vector<fs::path> files;
-  const char* corpus = std::getenv("TAVRIN_CORPUS");
-  if (corpus == nullptr || !fs::is_directory(corpus)) return files;
-  for (const auto& entry : fs::directory_iterator(corpus)) {
-    std::string ext = entry.path().extension().string();
-    if (ext != ".md" && ext != ".json" && ext != ".tsv") files.push_back(entry.path());
-  }
-  std::sort(files.begin(), files.end());
-  return files;
-}
-
-std::string WritableCopy(const fs::path& original, const fs::path& copy) {
-  fs::copy_file(original, copy, fs::copy_options::overwrite_existing);
-  fs::permissions(copy, fs::perms::owner_write, fs::perm_options::add);
-  return copy.string();
-}
 
 // One set's rows to change, the PROPIDs they stand for and the values a
 // reader must then find for a property the document already had.
@@ -65,7 +48,7 @@ const std::vector<Change>& Changes() {
 }
 
 TEST(UpdateCorpus, OnlyTheSelectedPropertiesChangeAsIndependentReadersSeeThem) {
-  const std::vector<fs::path> files = CorpusDocuments();
+  const std::vector<fs::path> files = testing::CorpusDocuments();
   if (files.empty()) GTEST_SKIP() << "no corpus";
   if (!fixture::ExternalReadersPresent()) GTEST_SKIP() << "python3-olefile or gsf missing";
   fixture::ScratchDir dir;
@@ -82,7 +65,7 @@ TEST(UpdateCorpus, OnlyTheSelectedPropertiesChangeAsIndependentReadersSeeThem) {
     const std::string name = original.filename().string();
     // No row selected: not a byte moves.
     {
-      const std::string copy = WritableCopy(original, dir.path() / ("none-" + name));
+      const std::string copy = testing::WritableCopy(original, dir.path() / ("none-" + name));
       const std::string before = fixture::ReadWholeFile(copy);
       testing::UpdateForm user;
       user.Show(copy);
@@ -92,7 +75,7 @@ TEST(UpdateCorpus, OnlyTheSelectedPropertiesChangeAsIndependentReadersSeeThem) {
     }
     for (const Change& change : Changes()) {
       const std::string copy =
-          WritableCopy(original, dir.path() / (std::string(change.setName) + "-" + name));
+          testing::WritableCopy(original, dir.path() / (std::string(change.setName) + "-" + name));
       if (testing::StreamOf(copy, change.stream).empty()) continue;
       const std::string before = testing::StreamOf(copy, change.stream);
       testing::UpdateForm user;
