@@ -15,7 +15,9 @@ void ForBoth(GridPair grids, auto&& apply) {
 }  // namespace
 
 void AddRows(ValueListEditor& grid, RowSet set) {
-  for (const std::string& key : ItemNames(set)) grid.InsertRow(key, {});
+  const std::vector<std::string>& keys = ItemNames(set);
+  grid.ReserveRows(grid.RowCount() + static_cast<int>(keys.size()));
+  for (const std::string& key : keys) grid.InsertRow(key, {});
 }
 
 void AddItems(CheckListBox& list, RowSet set) {

@@ -39,6 +39,8 @@ class ValueListEditor : public Control {
   const std::string& Key(int rowIndex) const { return Row(rowIndex).key; }
   const std::string& Value(int rowIndex) const { return Row(rowIndex).value; }
   void InsertRow(std::string key, std::string value);
+  // Room for `rows` rows, so that a grid filled once is allocated once.
+  void ReserveRows(int rows) { rows_.reserve(static_cast<std::size_t>(rows)); }
 
   // By key: an unknown key reads as the empty text, and writing one appends
   // a row for it.
