@@ -26,16 +26,21 @@ void ReadSet(IPropertySetStorage& sets, const FMTID& fmtid, ULONG count) {
   FreePropVariantArray(count, values.data());
 }
 
+// The document's property sets; the storage lives as long as they do.
+ComPtr<IPropertySetStorage> OpenSets(const std::string& path) {
+  ComPtr<IStorage> storage;
+  if (FAILED(StgOpenStorage(path.c_str(), nullptr, kMode, nullptr, 0, storage.Put()))) std::abort();
+  ComPtr<IPropertySetStorage> sets;
+  storage.As(sets);
+  return sets;
+}
+
 void OpenAndReadBothSets(benchmark::State& state) {
   const std::string& path = bench::Document(state.range(0) != 0);
   bench::CountingCalls calls;
   storage::ScopedSystemCalls counting(calls);
   for (auto _ : state) {
-    ComPtr<IStorage> storage;
-    if (FAILED(StgOpenStorage(path.c_str(), nullptr, kMode, nullptr, 0, storage.Put())))
-      std::abort();
-    ComPtr<IPropertySetStorage> sets;
-    storage.As(sets);
+    ComPtr<IPropertySetStorage> sets = OpenSets(path);
     ReadSet(*sets.Get(), storage::FMTID_SummaryInformation, 18);
     ReadSet(*sets.Get(), storage::FMTID_DocSummaryInformation, 15);
   }
@@ -49,11 +54,7 @@ void WriteOneProperty(benchmark::State& state) {
   PROPSPEC title{PRSPEC_PROPID, 2};
   bool flip = false;
   for (auto _ : state) {
-    ComPtr<IStorage> storage;
-    if (FAILED(StgOpenStorage(path.c_str(), nullptr, kMode, nullptr, 0, storage.Put())))
-      std::abort();
-    ComPtr<IPropertySetStorage> sets;
-    storage.As(sets);
+    ComPtr<IPropertySetStorage> sets = OpenSets(path);
     ComPtr<IPropertyStorage> set;
     sets->Open(storage::FMTID_SummaryInformation, kMode, set.Put());
     PROPVARIANT value;
