@@ -142,7 +142,16 @@ bool SameLayoutExceptEdits(const PropertySetStream& before, const PropertySetStr
       if (a.id != b.id) return false;
       bool edited = std::any_of(edits.begin(), edits.end(),
                                 [&](const Edit& edit) { return edit.owner == &a; });
-      if (!edited && before.BytesOf(a) != after.BytesOf(b)) return false;
+      if (edited) continue;
+      // A value may reach past its slot into the next property's bytes (a
+      // writer's mistake that reads fine); then every byte it reads must be
+      // as it was, or a property nobody changed would change.
+      std::uint64_t reach = std::max(a.slotSize, a.valueSize);
+      if (before.BytesOf(a) != after.BytesOf(b) ||
+          std::string_view(before.Bytes()).substr(a.position, reach) !=
+              std::string_view(after.Bytes()).substr(b.position, reach)) {
+        return false;
+      }
     }
   }
   return true;

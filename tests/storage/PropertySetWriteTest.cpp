@@ -195,3 +195,26 @@ TEST(PropertySetWrite, RefusalsLeaveNothingWritten) {
 
 }  // namespace
 }  // namespace tavrin::test
+
+namespace tavrin::test {
+namespace {
+
+TEST(PropertySetWrite, AValueReachingIntoItsNeighbourIsNeverChangedThroughIt) {
+  // PROPID 12's date has only its tag in its slot: its eight value bytes are
+  // PROPID 14's tag and count. Changing the count would change the date.
+  SectionFixture section(kSummaryFmtid);
+  section.Add(1, I2(1252)).Add(12, Tag(64)).Add(14, I4(7));
+  storage::PropertySetStream set = MustParse(BuildStream({section}));
+  PROPVARIANT dateBefore = ReadOne(set, 12);
+  std::vector<PROPSPEC> ids = Ids({14});
+  std::vector<PROPVARIANT> values(1);
+  ASSERT_EQ(set.ReadMultiple(0, ids, values), S_OK);
+  values[0].lVal = 8;
+  std::string out = "untouched";
+  EXPECT_TRUE(FAILED(set.WriteMultiple(0, ids, values, out)));
+  EXPECT_EQ(out, "untouched");
+  EXPECT_EQ(ReadOne(set, 12).filetime, dateBefore.filetime);
+}
+
+}  // namespace
+}  // namespace tavrin::test
