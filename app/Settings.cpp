@@ -58,8 +58,7 @@ std::string ProgramFilePath(const std::string& executablePath, const std::string
   return config + "/" + beside.filename().string();
 }
 
-void ReadSettings(const std::string& path, SettingsControls controls, Dialogs& dialogs) {
-  const ProfileReader profile(path);
+void ReadSettings(const ProfileReader& profile, SettingsControls controls, Dialogs& dialogs) {
   for (ListSetting& setting : Lists(controls)) {
     const std::vector<std::string>& keys = ItemNames(setting.set);
     std::span<const RowInfo> rows = Rows(setting.set);

@@ -8,6 +8,7 @@
 
 #include "grids/GridPair.h"
 #include "platform/Dialogs.h"
+#include "platform/PrivateProfile.h"
 #include "platform/controls/CheckListBox.h"
 #include "platform/controls/Edit.h"
 #include "platform/controls/ShellComboBox.h"
@@ -37,7 +38,7 @@ std::string ProgramFilePath(const std::string& executablePath, const std::string
 // Start-up: the selections with their read-only consequences, the file
 // name and the folder. A stored folder that no longer exists is reported in
 // the general error report, and the rest of start-up goes on.
-void ReadSettings(const std::string& path, SettingsControls controls, Dialogs& dialogs);
+void ReadSettings(const ProfileReader& settings, SettingsControls controls, Dialogs& dialogs);
 
 // Closing: asks "終了しますか？" and writes everything. False when the user
 // cancels, or when a write fails (reported with the file's path); the window

@@ -250,6 +250,10 @@ void TForm1::ConnectHandlers() {
 }
 
 void TForm1::FormCreate() {
+  FormCreate(ProfileReader(SettingsPath()));
+}
+
+void TForm1::FormCreate(const ProfileReader& settings) {
   ApplyEditingRules(SummaryGrids(), FileTimeGrids(), DocSummaryGrids());
   for (RowSet set : {RowSet::kSummary, RowSet::kDocSummary}) {
     CheckListBox& list = set == RowSet::kSummary ? CheckListBox1 : CheckListBox3;
@@ -257,7 +261,7 @@ void TForm1::FormCreate() {
   }
   // A stored folder that is gone is reported inside; the grids are
   // repainted whatever happened, so read-only rows always show as such.
-  ReadSettings(SettingsPath(), Settings(), dialogs_);
+  ReadSettings(settings, Settings(), dialogs_);
   for (ValueListEditor* grid : {&ValueListEditor1, &ValueListEditor2, &ValueListEditor3,
                                 &ValueListEditor4, &ValueListEditor5, &ValueListEditor6}) {
     grid->Repaint();

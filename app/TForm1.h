@@ -37,6 +37,9 @@ class TForm1 : public Control {
   TForm1(Dialogs& dialogs, WindowHost& host, std::string executablePath);
 
   void FormCreate();
+  // The same with the settings file's content already read: a caller that
+  // creates many forms in one run reads the file once.
+  void FormCreate(const ProfileReader& settings);
   // Whether the window may close.
   bool FormCloseQuery();
   // The About box is created after the window, hidden, and shown on demand.

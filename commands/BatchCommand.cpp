@@ -6,6 +6,7 @@
 #include "commands/ExistsTest.h"
 #include "grids/RowCatalogue.h"
 #include "platform/CodePage.h"
+#include "platform/storage/Com.h"
 
 namespace tavrin {
 namespace {
@@ -53,8 +54,11 @@ void BatchCommand(const ShellListView& list, SelectedRows summaryDefaults,
     // keeps it painted throughout.
     host.ShowProgress(done + 1, total);
     std::this_thread::sleep_for(pause);
-    writes.setDocumentPropertiesAll(path);
-    writes.setDocumentProperties2All(path);
+    {
+      const StorageReuseScope oneOpen;  // as in the update command
+      writes.setDocumentPropertiesAll(path);
+      writes.setDocumentProperties2All(path);
+    }
     writes.setFileDateAll(path);
   }
 }

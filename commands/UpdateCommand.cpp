@@ -2,6 +2,7 @@
 
 #include "commands/ExistsTest.h"
 #include "platform/CodePage.h"
+#include "platform/storage/Com.h"
 
 namespace tavrin {
 
@@ -19,8 +20,13 @@ void UpdateCommand(const std::string& path, SelectedRows summary, SelectedRows d
   if (!PassesRowChecks(summary, docSummary, dialogs)) return;
   // The file times go last, so that a selected one is the file's final time
   // whatever writing the property sets did to it.
-  writes.setDocumentProperties(path);
-  writes.setDocumentProperties2(path);
+  {
+    // One open of the file for both sets; it is closed before its times
+    // are set.
+    const StorageReuseScope oneOpen;
+    writes.setDocumentProperties(path);
+    writes.setDocumentProperties2(path);
+  }
   writes.setFileDate(path);
 }
 

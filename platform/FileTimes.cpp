@@ -160,18 +160,25 @@ HRESULT TimedFile::Open(const std::string& path, Access access, TimedFile& out) 
   int fd = ::open(path.c_str(), (write ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) return HResultFromErrno(errno);
   TimedFile file(fd);
-  struct stat info {};
-  if (::fstat(fd, &info) != 0) return HResultFromErrno(errno);
-  // A folder is no file, and a file nobody may write is read-only to its
-  // owner's intent, even for the superuser.
-  if (S_ISDIR(info.st_mode)) return HResultFromErrno(EISDIR);
-  if (write && (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return HResultFromErrno(EACCES);
   struct flock lock {};
   lock.l_type = write ? F_WRLCK : F_RDLCK;
   lock.l_whence = SEEK_SET;
   if (::fcntl(fd, F_OFD_SETLK, &lock) != 0) {
     return HResultFromErrno(errno == EACCES ? EAGAIN : errno);
   }
+  // One call under the lock gives the type, the permission bits and the
+  // times; the times are kept for GetTimes, so showing a file takes no
+  // second call.
+  struct statx& info = file.status_;
+  if (::statx(fd, "", AT_EMPTY_PATH,
+              STATX_TYPE | STATX_MODE | STATX_BTIME | STATX_ATIME | STATX_MTIME, &info) != 0) {
+    return HResultFromErrno(errno);
+  }
+  // A folder is no file, and a file nobody may write is read-only to its
+  // owner's intent, even for the superuser.
+  if (S_ISDIR(info.stx_mode)) return HResultFromErrno(EISDIR);
+  if (write && (info.stx_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+    return HResultFromErrno(EACCES);
   out = std::move(file);
   return S_OK;
 }
@@ -180,12 +187,14 @@ TimedFile::~TimedFile() {
   Close();
 }
 
-TimedFile::TimedFile(TimedFile&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+TimedFile::TimedFile(TimedFile&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), status_(other.status_) {}
 
 TimedFile& TimedFile::operator=(TimedFile&& other) noexcept {
   if (this != &other) {
     Close();
     fd_ = std::exchange(other.fd_, -1);
+    status_ = other.status_;
   }
   return *this;
 }
@@ -197,10 +206,7 @@ void TimedFile::Close() {
 }
 
 HRESULT TimedFile::GetTimes(FileTimeSet& times) const {
-  struct statx info {};
-  if (::statx(fd_, "", AT_EMPTY_PATH, STATX_BTIME | STATX_ATIME | STATX_MTIME, &info) != 0) {
-    return HResultFromErrno(errno);
-  }
+  const struct statx& info = status_;
   times.creation = (info.stx_mask & STATX_BTIME)
                        ? FromTimestamp(info.stx_btime.tv_sec, info.stx_btime.tv_nsec)
                        : FILETIME{};

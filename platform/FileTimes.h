@@ -9,6 +9,7 @@
 // through ntfs-3g ("system.ntfs_crtime") and CIFS ("user.cifs.creationtime").
 // Elsewhere the creation time can be read but never changed.
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstddef>
@@ -49,6 +50,7 @@ class TimedFile {
   TimedFile(TimedFile&& other) noexcept;
   TimedFile& operator=(TimedFile&& other) noexcept;
 
+  // The times as they were when the file was opened (its lock taken).
   HRESULT GetTimes(FileTimeSet& times) const;
 
   // Sets every time of `times` that is not 0; a 0 leaves its time exactly as
@@ -63,6 +65,7 @@ class TimedFile {
   void Close();
 
   int fd_ = -1;
+  struct statx status_ {};  // read at Open
 };
 
 // The HRESULT of a failed system call's errno.

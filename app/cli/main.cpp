@@ -178,11 +178,13 @@ int Show(const std::string& self, const std::vector<std::string>& files, bool js
   const std::string title = tavrin::ProgramTitle(self);
   tavrin::HeadlessWindowHost host;
   bool anyMessage = false;
+  // Every form starts from the same settings: they are read once.
+  const tavrin::ProfileReader settings(tavrin::ProgramFilePath(self, ".ini"));
   if (json) Print("{\"files\":[");
   for (std::size_t i = 0; i < files.size(); ++i) {
     tavrin::ScriptedDialogs dialogs(title);
     tavrin::TForm1 form(dialogs, host, self);
-    tavrin::RunHandler(dialogs, [&] { form.FormCreate(); });
+    tavrin::RunHandler(dialogs, [&] { form.FormCreate(settings); });
     form.Edit1.SetText(files[i]);
     tavrin::RunHandler(dialogs, [&] { form.Button1Click(); });
     anyMessage = anyMessage || !dialogs.ShownBoxes().empty();

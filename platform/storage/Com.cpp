@@ -10,9 +10,32 @@
 #include "platform/storage/PropertySet.h"
 
 namespace tavrin {
+
+struct StorageReuseScope::Kept {
+  std::string path;
+  std::unique_ptr<storage::CompoundFile> file;
+};
+
 namespace {
 
 thread_local int coInitializeDepth = 0;
+// The innermost live scope of this thread, or null.
+thread_local StorageReuseScope::Kept* reuseScope = nullptr;
+
+// Called as a storage goes: the file is closed unless a scope keeps it.
+void Keep(std::string path, std::unique_ptr<storage::CompoundFile> file) {
+  if (reuseScope == nullptr || file == nullptr || !file->usable()) return;
+  reuseScope->file = std::move(file);  // closes whatever was kept before
+  reuseScope->path = std::move(path);
+}
+
+// The kept file of `path`, if the scope holds it; the scope gives it up.
+std::unique_ptr<storage::CompoundFile> TakeKept(std::string_view path) {
+  if (reuseScope == nullptr || reuseScope->file == nullptr || reuseScope->path != path) {
+    return nullptr;
+  }
+  return std::move(reuseScope->file);
+}
 
 // The stream that holds a property set. Only the standard sets are offered:
 // they are the only ones this program opens.
@@ -54,7 +77,8 @@ class PropertyStorage final : public IPropertyStorage {
 // storage. It keeps the file (and its lock) while any interface lives.
 class Storage final : public IStorage, public IPropertySetStorage {
  public:
-  explicit Storage(std::unique_ptr<storage::CompoundFile> file) : file_(std::move(file)) {}
+  Storage(std::string path, std::unique_ptr<storage::CompoundFile> file)
+      : path_(std::move(path)), file_(std::move(file)) {}
 
   HRESULT QueryInterface(const IID& riid, void** ppvObject) override {
     if (ppvObject == nullptr) return E_POINTER;
@@ -72,7 +96,10 @@ class Storage final : public IStorage, public IPropertySetStorage {
   ULONG AddRef() override { return ++refs_; }
   ULONG Release() override {
     ULONG left = --refs_;
-    if (left == 0) delete this;
+    if (left == 0) {
+      Keep(std::move(path_), std::move(file_));
+      delete this;
+    }
     return left;
   }
 
@@ -112,6 +139,7 @@ class Storage final : public IStorage, public IPropertySetStorage {
     return fmtid == storage::FMTID_UserDefinedProperties ? 1 : 0;
   }
 
+  std::string path_;
   std::unique_ptr<storage::CompoundFile> file_;
   std::atomic<ULONG> refs_{1};
 };
@@ -177,10 +205,19 @@ HRESULT StgOpenStorage(const char* nativePath, IStorage* pstgPriority, DWORD grf
     return STG_E_INVALIDPARAMETER;
   }
   if (grfMode != (STGM_READWRITE | STGM_SHARE_EXCLUSIVE)) return STG_E_INVALIDFLAG;
-  std::unique_ptr<storage::CompoundFile> file;
-  if (HRESULT hr = storage::CompoundFile::Open(nativePath, file); FAILED(hr)) return hr;
-  *ppstgOpen = new Storage(std::move(file));
+  std::unique_ptr<storage::CompoundFile> file = TakeKept(nativePath);
+  if (file == nullptr) {
+    if (HRESULT hr = storage::CompoundFile::Open(nativePath, file); FAILED(hr)) return hr;
+  }
+  *ppstgOpen = new Storage(nativePath, std::move(file));
   return S_OK;
+}
+
+StorageReuseScope::StorageReuseScope()
+    : kept_(std::make_unique<Kept>()), outerKept_(std::exchange(reuseScope, kept_.get())) {}
+
+StorageReuseScope::~StorageReuseScope() {
+  reuseScope = outerKept_;
 }
 
 HRESULT CoInitialize(void*) {

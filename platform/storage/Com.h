@@ -12,6 +12,8 @@
 // every name.
 
 #include <cstdint>
+#include <memory>
+#include <string>
 #include <utility>
 
 #include "platform/HResult.h"
@@ -75,6 +77,27 @@ class IPropertySetStorage : public IUnknown {
 // mode offered: grfMode must be STGM_READWRITE | STGM_SHARE_EXCLUSIVE).
 HRESULT StgOpenStorage(const char* nativePath, IStorage* pstgPriority, DWORD grfMode,
                        void* snbExclude, DWORD reserved, IStorage** ppstgOpen);
+
+// While a scope lives on this thread, the compound file behind the last
+// storage released is kept open, lock and all, and the next StgOpenStorage
+// of the same path on this thread takes it back instead of opening the file
+// and reading its structures again. A command that opens one document for
+// each of its two property sets, one after the other, touches the file once
+// this way. A file whose write failed is never kept. The scope's end closes
+// the file, so nothing is held past the command.
+class StorageReuseScope {
+ public:
+  StorageReuseScope();
+  ~StorageReuseScope();
+  StorageReuseScope(const StorageReuseScope&) = delete;
+  StorageReuseScope& operator=(const StorageReuseScope&) = delete;
+
+  struct Kept;
+
+ private:
+  std::unique_ptr<Kept> kept_;
+  Kept* outerKept_;
+};
 
 // Per-thread initialisation of the services: S_OK the first time on a
 // thread, S_FALSE when already initialised; each call wants one

@@ -65,6 +65,9 @@ class CompoundFile {
   // STG_E_REVERTED until the file is opened again.
   HRESULT ReplaceStream(std::uint32_t entry, std::string_view bytes);
 
+  // False once a write has failed: the object refuses every call.
+  bool usable() const { return !broken_; }
+
   // Why the last call failed.
   const std::string& LastError() const { return lastError_; }
 

@@ -24,7 +24,7 @@ class SettingsTest : public ::testing::Test {
     return {form.CheckListBox1, form.SummaryGrids(),    form.CheckListBox2, form.FileTimeGrids(),
             form.CheckListBox3, form.DocSummaryGrids(), form.Edit1,         form.ShellComboBox1};
   }
-  void Read() { ReadSettings(path, Controls(), dialogs); }
+  void Read() { ReadSettings(ProfileReader(path), Controls(), dialogs); }
   void Put(const std::string& contents) { dir.Put("tavrin.ini", contents); }
 
   fixture::ScratchDir dir;

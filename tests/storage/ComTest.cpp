@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
+#include "platform/storage/CompoundFile.h"
+#include "platform/storage/File.h"
 #include "platform/storage/PropertySet.h"
+#include "support/FaultySystemCalls.h"
 #include "support/TestDocument.h"
 
 namespace tavrin {
@@ -99,6 +104,85 @@ TEST_F(ComTest, ReadsFindWhatIsThereAndWritesReachTheFileBeforeReturning) {
   PROPVARIANT user[1];
   EXPECT_EQ(missing->ReadMultiple(1, absent, user), S_FALSE);
   EXPECT_EQ(sets->Open(FMTID{1, 2, 3, {}}, kMode, missing.Put()), STG_E_FILENOTFOUND);
+}
+
+// Whether another opener could have the file now.
+bool Free(const std::string& path) {
+  std::unique_ptr<storage::CompoundFile> other;
+  return storage::CompoundFile::Open(path, other) == S_OK;
+}
+
+HRESULT ReadTitle(const std::string& path, std::string& title) {
+  ComPtr<IStorage> storage;
+  if (HRESULT hr = StgOpenStorage(path.c_str(), nullptr, kMode, nullptr, 0, storage.Put());
+      FAILED(hr)) {
+    return hr;
+  }
+  ComPtr<IPropertySetStorage> sets;
+  ComPtr<IPropertyStorage> summary;
+  if (HRESULT hr = storage.As(sets); FAILED(hr)) return hr;
+  if (HRESULT hr = sets->Open(storage::FMTID_SummaryInformation, kMode, summary.Put());
+      FAILED(hr)) {
+    return hr;
+  }
+  PROPSPEC spec[] = {{PRSPEC_PROPID, 2}};
+  PROPVARIANT value[1];
+  HRESULT hr = summary->ReadMultiple(1, spec, value);
+  title = value[0].vt == VT_LPSTR ? value[0].pszVal : "";
+  FreePropVariantArray(1, value);
+  return hr;
+}
+
+TEST_F(ComTest, AReuseScopeOpensAFileOnceAndClosesItAtItsEnd) {
+  const std::string path = Document();
+  const std::string other =
+      testing::TestDocument(testing::SummaryWith("other", "me", 2)).WriteTo(dir, "other.doc");
+  fixture::FaultySystemCalls counting;
+  storage::ScopedSystemCalls scoped(counting);
+  std::string title;
+  {
+    const StorageReuseScope scope;
+    ASSERT_EQ(ReadTitle(path, title), S_OK);
+    const std::size_t firstOpen = counting.reads();
+    EXPECT_FALSE(Free(path));  // kept, lock and all, after the last Release
+    ASSERT_EQ(ReadTitle(path, title), S_OK);
+    EXPECT_EQ(title, "title");
+    // Only the stream itself is read again, not the header or the directory.
+    EXPECT_LT(counting.reads() - firstOpen, firstOpen);
+    // Another file takes the place of the kept one, which is closed.
+    ASSERT_EQ(ReadTitle(other, title), S_OK);
+    EXPECT_EQ(title, "other");
+    EXPECT_TRUE(Free(path));
+    EXPECT_FALSE(Free(other));
+  }
+  EXPECT_TRUE(Free(other));
+  // Without a scope every release closes the file.
+  ASSERT_EQ(ReadTitle(path, title), S_OK);
+  EXPECT_TRUE(Free(path));
+}
+
+TEST_F(ComTest, AFileWhoseWriteFailedIsNotKept) {
+  const std::string path = Document();
+  fixture::FaultySystemCalls faulty;
+  faulty.BreakWrite(1, fixture::FaultySystemCalls::Fault::kError, EIO);
+  storage::ScopedSystemCalls scoped(faulty);
+  const StorageReuseScope scope;
+  {
+    ComPtr<IStorage> storage;
+    ASSERT_EQ(StgOpenStorage(path.c_str(), nullptr, kMode, nullptr, 0, storage.Put()), S_OK);
+    ComPtr<IPropertySetStorage> sets;
+    ASSERT_EQ(storage.As(sets), S_OK);
+    ComPtr<IPropertyStorage> summary;
+    ASSERT_EQ(sets->Open(storage::FMTID_SummaryInformation, kMode, summary.Put()), S_OK);
+    PROPSPEC spec[] = {{PRSPEC_PROPID, 2}};
+    PROPVARIANT value[1] = {};
+    value[0].vt = VT_LPSTR;
+    value[0].pszVal = const_cast<char*>("changed");
+    EXPECT_EQ(summary->WriteMultiple(1, spec, value, 2), STG_E_WRITEFAULT);
+  }
+  EXPECT_TRUE(Free(path));
+  std::string title;
+  EXPECT_EQ(ReadTitle(path, title), S_OK);  // a fresh open, which works
 }
 
 }  // namespace
