@@ -12,8 +12,9 @@
 //  3. Reading is lazy: Open reads the header, the directory and the FAT and
 //     DIFAT sectors the directory's chain passes through; reading a stream
 //     adds only the table sectors its chain needs. No step reads the whole
-//     file, so opening and reading cost the same in a small and a large
-//     document.
+//     of a large file, so opening and reading cost the same in a 1 MB and a
+//     1 GB document. (A file of at most 32 KiB is read in one call and
+//     answered from memory: see File.)
 //  4. A change first loads and checks, whole, everything it will touch: the
 //     FAT, the DIFAT, the mini FAT and mini stream when a small stream is
 //     involved, the stream's own chain. Then every live chain (from the

@@ -163,6 +163,29 @@ File::~File() {
 }
 
 Status File::ReadAt(std::uint64_t offset, char* buffer, std::size_t count, std::size_t& got) const {
+  if (!copied_) {
+    copied_ = true;
+    if (size_ <= kReadWholeUpTo) {
+      copy_.resize(size_);
+      std::size_t read = 0;
+      if (!ReadFromFile(0, copy_.data(), copy_.size(), read).ok()) read = 0;
+      // A file that shrank since it was opened is read as it now is.
+      copy_.resize(read);
+    }
+  }
+  // The copy answers only what lies wholly inside it, or runs to the end
+  // of a file it holds whole; anything else goes to the file.
+  if (!copy_.empty() && offset <= copy_.size() &&
+      (count <= copy_.size() - offset || copy_.size() == size_)) {
+    got = static_cast<std::size_t>(std::min<std::uint64_t>(count, copy_.size() - offset));
+    std::memcpy(buffer, copy_.data() + offset, got);
+    return {};
+  }
+  return ReadFromFile(offset, buffer, count, got);
+}
+
+Status File::ReadFromFile(std::uint64_t offset, char* buffer, std::size_t count,
+                          std::size_t& got) const {
   got = 0;
   if (!FitsOffset(offset, count)) return {STG_E_READFAULT, "read past the largest file offset"};
   while (got < count) {
@@ -180,6 +203,7 @@ Status File::ReadAt(std::uint64_t offset, char* buffer, std::size_t count, std::
 }
 
 Status File::WriteAt(std::uint64_t offset, std::string_view bytes) {
+  Forget();
   if (!FitsOffset(offset, bytes.size())) return WriteFailure(EFBIG, offset);
   std::size_t done = 0;
   while (done < bytes.size()) {
@@ -207,6 +231,7 @@ Status File::Sync() {
 }
 
 Status File::Truncate(std::uint64_t length) {
+  Forget();
   if (!FitsOffset(length, 0)) return WriteFailure(EFBIG, length);
   if (ActiveSystemCalls().Truncate(fd_, static_cast<off_t>(length)) != 0) {
     return WriteFailure(errno, length);

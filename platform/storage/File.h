@@ -71,8 +71,14 @@ class File {
   int descriptor() const { return fd_; }
 
   // Reads up to `count` bytes at `offset`; `got` is short only at the end of
-  // the file.
+  // the file. A file of at most kReadWholeUpTo bytes is read whole, in one
+  // call, at its first read, and later reads are answered from that copy
+  // until something is written.
   Status ReadAt(std::uint64_t offset, char* buffer, std::size_t count, std::size_t& got) const;
+
+  // One call for a small document costs less than the several small reads of
+  // its header, tables, directory and streams.
+  static constexpr std::uint64_t kReadWholeUpTo = 32 << 10;
   // Writes all of `bytes` or fails: STG_E_MEDIUMFULL when the disk is full,
   // STG_E_WRITEFAULT for any other failure.
   Status WriteAt(std::uint64_t offset, std::string_view bytes);
@@ -81,9 +87,19 @@ class File {
 
  private:
   File(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
+  Status ReadFromFile(std::uint64_t offset, char* buffer, std::size_t count,
+                      std::size_t& got) const;
+  void Forget() const {
+    copy_.clear();
+    copied_ = true;
+  }
 
   int fd_;
   std::uint64_t size_;
+  // The whole file as first read, when it is small; `copied_` once the copy
+  // was made or given up on.
+  mutable std::string copy_;
+  mutable bool copied_ = false;
 };
 
 }  // namespace tavrin::storage
