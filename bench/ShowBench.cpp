@@ -13,7 +13,7 @@ namespace tavrin {
 namespace {
 
 void ShowOnAFreshForm(benchmark::State& state) {
-  const std::string& path = bench::Document(state.range(0) != 0);
+  const std::string& path = bench::Document(state);
   HeadlessWindowHost host;
   for (auto _ : state) {
     ScriptedDialogs dialogs("tavrin-cli");
@@ -27,7 +27,7 @@ void ShowOnAFreshForm(benchmark::State& state) {
   state.SetLabel(bench::SizeLabel(state));
 }
 
-BENCHMARK(ShowOnAFreshForm)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(ShowOnAFreshForm)->DenseRange(0, 2)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace tavrin

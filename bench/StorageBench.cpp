@@ -36,7 +36,7 @@ ComPtr<IPropertySetStorage> OpenSets(const std::string& path) {
 }
 
 void OpenAndReadBothSets(benchmark::State& state) {
-  const std::string& path = bench::Document(state.range(0) != 0);
+  const std::string& path = bench::Document(state);
   bench::CountingCalls calls;
   storage::ScopedSystemCalls counting(calls);
   for (auto _ : state) {
@@ -48,7 +48,7 @@ void OpenAndReadBothSets(benchmark::State& state) {
 }
 
 void WriteOneProperty(benchmark::State& state) {
-  const std::string& path = bench::Document(state.range(0) != 0);
+  const std::string& path = bench::Document(state);
   bench::CountingCalls calls;
   storage::ScopedSystemCalls counting(calls);
   PROPSPEC title{PRSPEC_PROPID, 2};
@@ -69,8 +69,8 @@ void WriteOneProperty(benchmark::State& state) {
   calls.Report(state);
 }
 
-BENCHMARK(OpenAndReadBothSets)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
-BENCHMARK(WriteOneProperty)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(OpenAndReadBothSets)->DenseRange(0, 2)->Unit(benchmark::kMicrosecond);
+BENCHMARK(WriteOneProperty)->DenseRange(0, 2)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace tavrin

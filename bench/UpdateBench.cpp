@@ -15,7 +15,7 @@ namespace tavrin {
 namespace {
 
 void UpdateOneProperty(benchmark::State& state) {
-  const std::string& path = bench::Document(state.range(0) != 0);
+  const std::string& path = bench::Document(state);
   HeadlessWindowHost host;
   bench::CountingCalls calls;
   storage::ScopedSystemCalls counting(calls);
@@ -41,7 +41,7 @@ void UpdateOneProperty(benchmark::State& state) {
   calls.Report(state);
 }
 
-BENCHMARK(UpdateOneProperty)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(UpdateOneProperty)->DenseRange(0, 2)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace tavrin

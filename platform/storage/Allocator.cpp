@@ -4,21 +4,37 @@
 #include <string>
 
 #include "platform/storage/Format.h"
+#include "platform/storage/Structures.h"
 
 namespace tavrin::storage {
 
-Ownership::Ownership(const std::vector<std::uint32_t>& table, std::uint64_t present)
-    : table_(table),
-      present_(present),
-      owners_(std::max<std::size_t>(table.size(), static_cast<std::size_t>(present)), kNobody) {}
-
-void Ownership::Mark(std::uint32_t unit, std::uint32_t owner) {
-  if (unit >= owners_.size()) return;
-  std::uint32_t& current = owners_[unit];
-  current = current == kNobody || current == owner ? owner : kShared;
+Status Claims::Claim(std::span<const std::uint32_t> chain, std::uint32_t owner,
+                     std::string_view ownerText) {
+  names_.emplace(owner, std::string(ownerText));
+  for (std::uint32_t sector : chain) {
+    auto [at, inserted] = owners_.emplace(sector, owner);
+    if (!inserted && at->second != owner) {
+      return Status::Corrupt("sector " + std::to_string(sector) + " of " + std::string(ownerText) +
+                             " is also part of " + names_.at(at->second));
+    }
+  }
+  return {};
 }
 
-void Ownership::Walk(std::uint32_t start, std::uint32_t owner) {
+Status Claims::CheckStart(std::uint32_t start, std::uint32_t owner,
+                          std::string_view ownerText) const {
+  const auto at = owners_.find(start);
+  if (at == owners_.end() || at->second == owner) return {};
+  return Status::Corrupt(std::string(ownerText) + " starts at sector " + std::to_string(start) +
+                         ", which is part of " + names_.at(at->second));
+}
+
+MiniOwnership::MiniOwnership(const std::vector<std::uint32_t>& miniFat, std::uint64_t present)
+    : table_(miniFat),
+      present_(present),
+      owners_(std::max<std::size_t>(miniFat.size(), static_cast<std::size_t>(present)), kNobody) {}
+
+void MiniOwnership::Walk(std::uint32_t start, std::uint32_t owner) {
   // Every step either stops or marks a unit nobody owned, so the walk ends.
   for (std::uint32_t unit = start; unit < present_ && unit < table_.size();) {
     if (owners_[unit] != kNobody) {
@@ -30,64 +46,153 @@ void Ownership::Walk(std::uint32_t start, std::uint32_t owner) {
   }
 }
 
-Status Ownership::CheckOwned(const std::vector<std::uint32_t>& chain, std::uint32_t owner,
-                             std::string_view ownerText, std::string_view unitName) const {
+Status MiniOwnership::CheckOwned(const std::vector<std::uint32_t>& chain, std::uint32_t owner,
+                                 std::string_view ownerText) const {
   for (std::uint32_t unit : chain) {
     const std::uint32_t found = unit < owners_.size() ? owners_[unit] : kNobody;
     if (found == owner) continue;
     const std::string other = found == kShared   ? "more than one other chain"
                               : found == kNobody ? "no chain at all"
                                                  : "another chain";
-    return Status::Corrupt(std::string(unitName) + " " + std::to_string(unit) + " of " +
-                           std::string(ownerText) + " is also reached by " + other);
+    return Status::Corrupt("mini sector " + std::to_string(unit) + " of " + std::string(ownerText) +
+                           " is also reached by " + other);
   }
   return {};
 }
 
-bool Ownership::Available(std::uint32_t unit) const {
+bool MiniOwnership::Available(std::uint32_t unit) const {
   if (unit < owners_.size() && owners_[unit] != kNobody) return false;
   return unit >= present_ || unit >= table_.size() || table_[unit] == kFreeSector;
 }
 
-SectorAllocator::SectorAllocator(std::vector<std::uint32_t> fat, const Ownership& ownership,
-                                 std::vector<std::uint32_t> fatSectors,
-                                 std::vector<std::uint32_t> difatChain,
-                                 std::vector<std::vector<std::uint32_t>> difatContents,
-                                 Header& header, std::uint32_t entriesPerSector)
-    : ownership_(ownership),
-      fat_(std::move(fat)),
-      fatSectors_(std::move(fatSectors)),
-      difatChain_(std::move(difatChain)),
-      difatContents_(std::move(difatContents)),
+SectorAllocator::SectorAllocator(Structures& parts, const Claims& claims, Header& header)
+    : parts_(parts),
+      claims_(claims),
       header_(header),
-      perSector_(entriesPerSector) {}
+      perSector_(parts.sectors.entriesPerSector()),
+      pastEnd_(parts.sectors.count()) {}
 
-Status SectorAllocator::NextFree(std::uint32_t& sector) {
-  for (;; ++cursor_) {
-    if (cursor_ > kMaxRegularSector) {
-      return {STG_E_MEDIUMFULL, "the file has run out of sector numbers"};
-    }
-    const auto candidate = static_cast<std::uint32_t>(cursor_);
-    if (ownership_.Available(candidate)) {
-      sector = candidate;
-      ++cursor_;
-      return {};
+Status SectorAllocator::BlockOf(std::uint32_t sector, Block*& block) {
+  const std::uint32_t index = sector / perSector_;
+  if (index >= header_.fatSectorCount) {
+    return Status::Corrupt("sector " + std::to_string(sector) + " has no FAT entry: the " +
+                           std::to_string(header_.fatSectorCount) + " FAT sectors cover " +
+                           std::to_string(std::uint64_t{header_.fatSectorCount} * perSector_));
+  }
+  if (auto found = blocks_.find(index); found != blocks_.end()) {
+    block = &found->second;
+    return {};
+  }
+  // Blocks past the file's own FAT are made by AddFatSector, so this one is
+  // on disk.
+  Block loaded;
+  if (Status located = parts_.difat.FatSectorAt(index, loaded.location); !located.ok()) {
+    return located;
+  }
+  if (Status read = parts_.fat.SectorEntries(index, loaded.original); !read.ok()) return read;
+  loaded.entries = loaded.original;
+  const std::uint64_t first = std::uint64_t{index} * perSector_;
+  for (std::uint32_t i = 0; i < perSector_; ++i) {
+    const std::uint64_t candidate = first + i;
+    if (loaded.original[i] == kFreeSector && candidate < parts_.sectors.count() &&
+        !claims_.Claimed(static_cast<std::uint32_t>(candidate))) {
+      free_.insert(static_cast<std::uint32_t>(candidate));
     }
   }
+  block = &blocks_.emplace(index, std::move(loaded)).first->second;
+  return {};
+}
+
+Status SectorAllocator::Get(std::uint32_t sector, std::uint32_t& value) {
+  Block* block = nullptr;
+  if (Status found = BlockOf(sector, block); !found.ok()) return found;
+  value = block->entries[sector % perSector_];
+  return {};
+}
+
+Status SectorAllocator::Original(std::uint32_t sector, std::uint32_t& value) {
+  Block* block = nullptr;
+  if (Status found = BlockOf(sector, block); !found.ok()) return found;
+  value = block->original[sector % perSector_];
+  return {};
+}
+
+Status SectorAllocator::Set(std::uint32_t sector, std::uint32_t value) {
+  Block* block = nullptr;
+  if (Status found = BlockOf(sector, block); !found.ok()) return found;
+  block->entries[sector % perSector_] = value;
+  return {};
+}
+
+Status SectorAllocator::NextFree(std::uint32_t& sector) {
+  // A sector the file marks free can be on no valid chain; one freed by this
+  // change is never in `free_`, so nothing the file on disk still points at
+  // is overwritten before the change is complete. Table sectors are not
+  // chains: a writer that left one marked free must not lose it to data.
+  if (!free_.empty()) {
+    if (Status known = LoadTableLocations(); !known.ok()) return known;
+    while (!free_.empty()) {
+      const std::uint32_t candidate = *free_.begin();
+      free_.erase(free_.begin());
+      if (tableLocations_.count(candidate) == 0) {
+        sector = candidate;
+        return {};
+      }
+    }
+  }
+  if (pastEnd_ > kMaxRegularSector) {
+    return {STG_E_MEDIUMFULL, "the file has run out of sector numbers"};
+  }
+  sector = static_cast<std::uint32_t>(pastEnd_++);
+  return {};
+}
+
+Status SectorAllocator::LoadTableLocations() {
+  if (tableLocationsLoaded_) return {};
+  if (parts_.header.difatSectorCount > 0) {
+    if (Status loaded = LoadDifat(); !loaded.ok()) return loaded;
+  }
+  const Header& onDisk = parts_.header;
+  for (std::uint32_t i = 0; i < std::min<std::uint32_t>(onDisk.fatSectorCount, kHeaderDifatSlots);
+       ++i) {
+    tableLocations_.insert(onDisk.difat[i]);
+  }
+  const std::uint32_t perDifat = perSector_ - 1;
+  for (std::size_t i = 0; i < originalDifatSectors_; ++i) {
+    tableLocations_.insert(difatChain_[i]);
+    for (std::uint32_t k = 0; k < perDifat; ++k) tableLocations_.insert(difatContents_[i][k]);
+  }
+  tableLocationsLoaded_ = true;
+  return {};
+}
+
+Status SectorAllocator::LoadDifat() {
+  if (difatLoaded_) return {};
+  if (Status loaded = parts_.difat.LoadAll(); !loaded.ok()) return loaded;
+  difatChain_ = parts_.difat.chain();
+  difatContents_ = parts_.difat.contents();
+  originalDifatSectors_ = difatChain_.size();
+  difatLoaded_ = true;
+  return {};
 }
 
 Status SectorAllocator::AddFatSector() {
   std::uint32_t where = 0;
   if (Status found = NextFree(where); !found.ok()) return found;
-  const std::size_t index = fatSectors_.size();
-  fatSectors_.push_back(where);
-  fat_.resize(fat_.size() + perSector_, kFreeSector);
+  const std::uint32_t index = header_.fatSectorCount;
+  Block fresh;
+  fresh.location = where;
+  fresh.original.assign(perSector_, kFreeSector);
+  fresh.entries = fresh.original;
+  fresh.fresh = true;
+  blocks_.emplace(index, std::move(fresh));
   pendingMarks_[where] = kFatSector;
   ++header_.fatSectorCount;
   if (index < kHeaderDifatSlots) {
     header_.difat[index] = where;
     return {};
   }
+  if (Status loaded = LoadDifat(); !loaded.ok()) return loaded;
   const std::uint32_t perDifat = perSector_ - 1;
   const std::size_t slot = index - kHeaderDifatSlots;
   if (slot / perDifat >= difatChain_.size()) {
@@ -114,20 +219,21 @@ Status SectorAllocator::Take(std::uint32_t& sector) {
   // New FAT and DIFAT sectors need FAT entries of their own, which may need
   // yet another FAT sector; each adds far more entries than it uses.
   for (;;) {
+    const std::uint64_t reach = std::uint64_t{header_.fatSectorCount} * perSector_;
     for (auto mark = pendingMarks_.begin(); mark != pendingMarks_.end();) {
-      if (mark->first < fat_.size()) {
-        fat_[mark->first] = mark->second;
+      if (mark->first < reach) {
+        if (Status set = Set(mark->first, mark->second); !set.ok()) return set;
         mark = pendingMarks_.erase(mark);
       } else {
         ++mark;
       }
     }
-    if (sector < fat_.size() && pendingMarks_.empty()) return {};
+    if (sector < reach && pendingMarks_.empty()) return {};
     if (Status grown = AddFatSector(); !grown.ok()) return grown;
   }
 }
 
-MiniAllocator::MiniAllocator(std::vector<std::uint32_t> miniFat, const Ownership& ownership,
+MiniAllocator::MiniAllocator(std::vector<std::uint32_t> miniFat, const MiniOwnership& ownership,
                              std::vector<std::uint32_t> tableSectors,
                              std::vector<std::uint32_t> streamSectors, std::uint32_t streamStart,
                              std::uint64_t streamSize, SectorAllocator& sectors, Header& header,
@@ -151,31 +257,30 @@ Status MiniAllocator::Take(std::uint32_t& miniSector) {
   }
   miniSector = static_cast<std::uint32_t>(cursor_++);
 
-  while (miniSector >= miniFat_.size()) {
+  // Each new sector of the mini FAT or the mini stream is linked from the
+  // last one, or from the header or the root entry when it is the first.
+  const auto append = [this](std::vector<std::uint32_t>& chain, std::uint32_t& first) -> Status {
     std::uint32_t sector = 0;
     if (Status taken = sectors_.Take(sector); !taken.ok()) return taken;
-    if (tableSectors_.empty()) {
-      header_.firstMiniFatSector = sector;
-    } else {
-      sectors_.Set(tableSectors_.back(), sector);
+    if (chain.empty()) {
+      first = sector;
+    } else if (Status linked = sectors_.Set(chain.back(), sector); !linked.ok()) {
+      return linked;
     }
-    sectors_.Set(sector, kEndOfChain);
-    tableSectors_.push_back(sector);
+    if (Status ended = sectors_.Set(sector, kEndOfChain); !ended.ok()) return ended;
+    chain.push_back(sector);
+    return {};
+  };
+  while (miniSector >= miniFat_.size()) {
+    if (Status grown = append(tableSectors_, header_.firstMiniFatSector); !grown.ok()) {
+      return grown;
+    }
     ++header_.miniFatSectorCount;
     miniFat_.resize(miniFat_.size() + sectorSize_ / 4, kFreeSector);
   }
-
   const std::uint64_t end = (static_cast<std::uint64_t>(miniSector) + 1) * kMiniSectorSize;
   while (static_cast<std::uint64_t>(streamSectors_.size()) * sectorSize_ < end) {
-    std::uint32_t sector = 0;
-    if (Status taken = sectors_.Take(sector); !taken.ok()) return taken;
-    if (streamSectors_.empty()) {
-      streamStart_ = sector;
-    } else {
-      sectors_.Set(streamSectors_.back(), sector);
-    }
-    sectors_.Set(sector, kEndOfChain);
-    streamSectors_.push_back(sector);
+    if (Status grown = append(streamSectors_, streamStart_); !grown.ok()) return grown;
   }
   if (end > streamSize_) streamSize_ = end;
   return {};

@@ -1,12 +1,27 @@
 #pragma once
-// Where a write finds room. Only sectors (and mini sectors) that were free
-// and unclaimed before the change began are taken, lowest first, so nothing
-// the file on disk still points at is overwritten with new data; the FAT,
-// DIFAT, mini FAT and mini stream grow when nothing free is left.
+// Where a write finds room, and what it may touch. A change reads only the
+// table sectors its own chains pass through, so what it costs does not grow
+// with the document: it never loads the whole FAT.
+//
+// What that gives up, and why it is safe: to prove that no other chain of the
+// file runs through a sector the change rewrites, every chain would have to
+// be walked. Instead the change claims the chains it touches (its stream, the
+// directory, the mini FAT and the mini stream) and refuses when two of them
+// meet, when any chain of the directory or the header starts inside one of
+// them, when a table sector it rewrites is not marked as one, or when any of
+// its chains contradicts the tables. New data goes only into sectors marked
+// free or past the end of the file, which no valid chain can reach. A stream
+// that runs into a claimed chain from the middle of its own is not found;
+// such a file is already cross-linked, and that stream already reads another
+// stream's bytes.
 
 #include <cstdint>
 #include <map>
+#include <set>
+#include <span>
+#include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/storage/Header.h"
@@ -14,38 +29,55 @@
 
 namespace tavrin::storage {
 
-// Which chain each sector (or mini sector) belongs to, found by walking every
-// chain the file points at: from the header, the DIFAT and the directory
-// entries in the tree. Table entries no live chain reaches are left out, so
-// junk some writers leave in unused entries does not count, while a stream
-// that runs into another's chain makes the meeting point shared.
-class Ownership {
+class Structures;
+
+// Owners of sectors that are not directory entries; an entry's index owns
+// its stream's chain, and the root entry (0) the mini stream.
+inline constexpr std::uint32_t kFatOwner = 0xFFFFFF00u;
+inline constexpr std::uint32_t kDifatOwner = 0xFFFFFF01u;
+inline constexpr std::uint32_t kDirectoryOwner = 0xFFFFFF02u;
+inline constexpr std::uint32_t kMiniFatOwner = 0xFFFFFF03u;
+
+// The sectors of the chains a change touches, each with its one owner.
+class Claims {
+ public:
+  // Claims every sector of `chain` for `owner`; a sector another owner holds
+  // refuses the change.
+  Status Claim(std::span<const std::uint32_t> chain, std::uint32_t owner,
+               std::string_view ownerText);
+  bool Claimed(std::uint32_t sector) const { return owners_.count(sector) != 0; }
+  // Refuses when a chain of `owner` starts at `start` inside another owner's
+  // claimed chain.
+  Status CheckStart(std::uint32_t start, std::uint32_t owner, std::string_view ownerText) const;
+
+ private:
+  std::unordered_map<std::uint32_t, std::uint32_t> owners_;
+  std::unordered_map<std::uint32_t, std::string> names_;
+};
+
+// Which small stream owns each mini sector, found by walking every small
+// stream's chain through the whole mini FAT: the mini stream is bounded by
+// the small streams, not by the document. Table entries no live chain
+// reaches are left out, so junk some writers leave in unused entries does
+// not count, while a stream that runs into another's chain makes the meeting
+// point shared.
+class MiniOwnership {
  public:
   static constexpr std::uint32_t kNobody = 0xFFFFFFFFu;
   static constexpr std::uint32_t kShared = 0xFFFFFFFEu;
-  // Owners that are not directory entries.
-  static constexpr std::uint32_t kFatOwner = 0xFFFFFF00u;
-  static constexpr std::uint32_t kDifatOwner = 0xFFFFFF01u;
-  static constexpr std::uint32_t kDirectoryOwner = 0xFFFFFF02u;
-  static constexpr std::uint32_t kMiniFatOwner = 0xFFFFFF03u;
 
-  // `present`: units that exist (sectors in the file, mini sectors in the
-  // mini stream); `table`: their allocation table as on disk.
-  Ownership(const std::vector<std::uint32_t>& table, std::uint64_t present);
+  MiniOwnership(const std::vector<std::uint32_t>& miniFat, std::uint64_t present);
 
-  void Mark(std::uint32_t unit, std::uint32_t owner);
   // Marks the chain from `start` up to its end marker. A walk stops quietly
   // at anything it cannot follow, or at a unit already owned: that chain is
   // not ours to judge unless the change touches it, and then its own checked
   // walk has already refused it.
   void Walk(std::uint32_t start, std::uint32_t owner);
-
-  // Refuses a chain the change will rewrite or extend unless each of its
-  // units belongs to it alone.
+  // Refuses the chain the change rewrites unless each unit belongs to it alone.
   Status CheckOwned(const std::vector<std::uint32_t>& chain, std::uint32_t owner,
-                    std::string_view ownerText, std::string_view unitName) const;
-  // Whether a change may take the unit for new data: no chain owns it, and
-  // the table marks it free or it lies past the units that exist.
+                    std::string_view ownerText) const;
+  // Whether a change may take the mini sector for new data: no chain owns
+  // it, and the mini FAT marks it free or it lies past the mini stream.
   bool Available(std::uint32_t unit) const;
 
  private:
@@ -54,37 +86,59 @@ class Ownership {
   std::vector<std::uint32_t> owners_;
 };
 
-// The FAT side of a change: a working copy of the whole FAT and of the DIFAT,
-// and the header fields that count them.
+// The FAT side of a change: a working copy of the FAT sectors it reads, the
+// DIFAT when the FAT grows past the header's slots, and the header fields
+// that count them.
 class SectorAllocator {
  public:
-  SectorAllocator(std::vector<std::uint32_t> fat, const Ownership& ownership,
-                  std::vector<std::uint32_t> fatSectors, std::vector<std::uint32_t> difatChain,
-                  std::vector<std::vector<std::uint32_t>> difatContents, Header& header,
-                  std::uint32_t entriesPerSector);
+  // One FAT sector as the change found it and as it leaves it.
+  struct Block {
+    std::uint32_t location = 0;
+    std::vector<std::uint32_t> original;
+    std::vector<std::uint32_t> entries;
+    bool fresh = false;  // made by this change
+  };
 
-  // A sector that was free before the change, with the FAT grown to cover it.
+  SectorAllocator(Structures& parts, const Claims& claims, Header& header);
+
+  // The entry of `sector` as the change has it.
+  Status Get(std::uint32_t sector, std::uint32_t& value);
+  // The entry of `sector` as the file has it.
+  Status Original(std::uint32_t sector, std::uint32_t& value);
+  Status Set(std::uint32_t sector, std::uint32_t value);
+  // A sector for new data: one the file marks free, else past its end; the
+  // FAT grows to cover it.
   Status Take(std::uint32_t& sector);
-  // Sets the working FAT entry of a sector that exists or was taken.
-  void Set(std::uint32_t sector, std::uint32_t value) { fat_[sector] = value; }
 
-  const std::vector<std::uint32_t>& fat() const { return fat_; }
-  const std::vector<std::uint32_t>& fatSectors() const { return fatSectors_; }
+  const std::map<std::uint32_t, Block>& blocks() const { return blocks_; }
+  bool difatLoaded() const { return difatLoaded_; }
   const std::vector<std::uint32_t>& difatChain() const { return difatChain_; }
   const std::vector<std::vector<std::uint32_t>>& difatContents() const { return difatContents_; }
+  std::size_t originalDifatSectors() const { return originalDifatSectors_; }
 
  private:
+  Status BlockOf(std::uint32_t sector, Block*& block);
   Status NextFree(std::uint32_t& sector);
   Status AddFatSector();
+  Status LoadDifat();
+  // Where the file's FAT and DIFAT sectors are, before any sector marked
+  // free is handed out.
+  Status LoadTableLocations();
 
-  const Ownership& ownership_;
-  std::vector<std::uint32_t> fat_;
-  std::vector<std::uint32_t> fatSectors_;
+  Structures& parts_;
+  const Claims& claims_;
+  Header& header_;
+  const std::uint32_t perSector_;
+  std::map<std::uint32_t, Block> blocks_;
+  // Sectors inside the file that loaded blocks mark free, lowest first.
+  std::set<std::uint32_t> free_;
+  std::uint64_t pastEnd_;
+  bool difatLoaded_ = false;
   std::vector<std::uint32_t> difatChain_;
   std::vector<std::vector<std::uint32_t>> difatContents_;
-  Header& header_;
-  std::uint32_t perSector_;
-  std::uint64_t cursor_ = 0;
+  std::size_t originalDifatSectors_ = 0;
+  std::set<std::uint32_t> tableLocations_;
+  bool tableLocationsLoaded_ = false;
   // FAT entries of new FAT and DIFAT sectors, set once the FAT reaches them.
   std::map<std::uint32_t, std::uint32_t> pendingMarks_;
 };
@@ -93,7 +147,7 @@ class SectorAllocator {
 // that hold it, and the mini stream's chain and size.
 class MiniAllocator {
  public:
-  MiniAllocator(std::vector<std::uint32_t> miniFat, const Ownership& ownership,
+  MiniAllocator(std::vector<std::uint32_t> miniFat, const MiniOwnership& ownership,
                 std::vector<std::uint32_t> tableSectors, std::vector<std::uint32_t> streamSectors,
                 std::uint32_t streamStart, std::uint64_t streamSize, SectorAllocator& sectors,
                 Header& header, std::uint32_t sectorSize);
@@ -110,7 +164,7 @@ class MiniAllocator {
   std::uint64_t streamSize() const { return streamSize_; }
 
  private:
-  const Ownership& ownership_;
+  const MiniOwnership& ownership_;
   std::vector<std::uint32_t> miniFat_;
   std::vector<std::uint32_t> tableSectors_;
   std::vector<std::uint32_t> streamSectors_;

@@ -15,24 +15,29 @@
 //     of a large file, so opening and reading cost the same in a 1 MB and a
 //     1 GB document. (A file of at most 32 KiB is read in one call and
 //     answered from memory: see File.)
-//  4. A change first loads and checks, whole, everything it will touch: the
-//     FAT, the DIFAT, the mini FAT and mini stream when a small stream is
-//     involved, the stream's own chain. Then every live chain (from the
-//     header, the DIFAT and each entry in the directory tree) is walked, and
-//     every sector of a chain the change rewrites or extends must belong to
-//     that chain alone, so a sector shared with another stream is never
-//     overwritten. Any contradiction refuses the change before a byte is
-//     written.
+//  4. A change reads only what it touches, so its cost does not grow with
+//     the document: its stream's chain, the directory, the FAT sectors those
+//     chains pass through and the ones it rewrites, the DIFAT as far as it
+//     needs it, and the mini FAT and mini stream whole when a small stream
+//     is involved. It claims the chains it rewrites, extends or frees, and
+//     refuses before a byte is written when two of them meet, when any chain
+//     the header or the directory names starts inside one of them, when its
+//     stream's chain runs on past the stream's end (the shape of a chain
+//     that runs into another stream), when a small stream shares a mini
+//     sector, or when a table sector it rewrites is not marked as one. What
+//     is not looked for: another stream that runs into a claimed chain from
+//     the middle of its own (Allocator.h says why that is acceptable).
 //  5. A change writes only what must change: the stream's sectors, the table
 //     sectors whose entries change, the stream's directory entry (and the
 //     root's when the mini stream changed), the header when its counts or
 //     DIFAT slots change. A unit whose bytes are already on disk is not
 //     written; new sectors are written whole, zero past the data.
-//  6. New data goes only into sectors that were free before the change
-//     began and that no live chain reaches (lowest first, then past the
-//     end); sectors the change frees are marked free for later changes,
-//     never reused by this one, so nothing the file on disk still points at
-//     is overwritten by new data.
+//  6. New data goes only into sectors the file marks free (never one this
+//     change freed, nor a FAT or DIFAT sector a writer left unmarked), lowest
+//     first among the FAT sectors the change has read, then past the end;
+//     such sectors are on no valid chain, so nothing the file on disk still
+//     points at is overwritten by new data. Sectors the change frees are
+//     marked free for later changes.
 //  7. Every write of a change goes through CommitPlan (Commit.cpp), the one
 //     commit point, in stage order: data, tables, directory, header; then
 //     fsync. The change is done only when fsync has succeeded.
@@ -43,7 +48,7 @@
 //
 //   from       by                           to         what holds afterwards
 //   Ready      PlanReplacement              Planned    every structure the change touches is
-//                                                      loaded and checked; the WritePlan holds
+//                                                      read and checked; the WritePlan holds
 //                                                      every byte to write; nothing is written
 //   Ready      PlanReplacement refuses      Ready      the file is untouched (a contradiction,
 //                                                      a read error)

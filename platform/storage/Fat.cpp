@@ -37,42 +37,10 @@ Status Fat::Entry(std::uint32_t sector, std::uint32_t& value) {
   return {};
 }
 
-Status Fat::LoadAll(std::vector<std::uint32_t>& entries) {
-  entries.clear();
-  entries.reserve(reach());
-  const std::uint32_t count = header_.fatSectorCount;
-  const auto append = [&](std::uint32_t index) {
-    const std::vector<std::uint32_t>& sector = loaded_.at(index);
-    entries.insert(entries.end(), sector.begin(), sector.end());
-  };
-  // FAT sectors often sit side by side; each run of them is one read.
-  for (std::uint32_t first = 0; first < count;) {
-    if (loaded_.count(first)) {
-      append(first++);
-      continue;
-    }
-    std::uint32_t start = 0;
-    if (Status located = difat_.FatSectorAt(first, start); !located.ok()) return located;
-    std::uint32_t last = first;
-    while (last + 1 < count && !loaded_.count(last + 1)) {
-      std::uint32_t next = 0;
-      if (Status located = difat_.FatSectorAt(last + 1, next); !located.ok()) return located;
-      if (next != start + (last + 1 - first)) break;
-      ++last;
-    }
-    std::string bytes(static_cast<std::size_t>(last - first + 1) * sectors_.size(), '\0');
-    if (Status read = sectors_.ReadBytes(sectors_.Offset(start), bytes.data(), bytes.size(),
-                                         "FAT sector " + std::to_string(first));
-        !read.ok()) {
-      return read;
-    }
-    for (std::uint32_t index = first; index <= last; ++index) {
-      const std::size_t at = static_cast<std::size_t>(index - first) * sectors_.size();
-      loaded_.emplace(index, DecodeEntries(bytes.substr(at, sectors_.size())));
-      append(index);
-    }
-    first = last + 1;
-  }
+Status Fat::SectorEntries(std::uint32_t index, std::vector<std::uint32_t>& entries) {
+  const std::vector<std::uint32_t>* loaded = nullptr;
+  if (Status read = LoadSector(index, loaded); !read.ok()) return read;
+  entries = *loaded;
   return {};
 }
 

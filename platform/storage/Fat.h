@@ -21,8 +21,8 @@ class Fat : public AllocationTable {
 
   // Entries the FAT's sectors hold, whether or not their sectors exist.
   std::uint64_t reach() const;
-  // Every entry, in order, as a write needs them.
-  Status LoadAll(std::vector<std::uint32_t>& entries);
+  // The entries of FAT sector `index` (below the header's FAT count).
+  Status SectorEntries(std::uint32_t index, std::vector<std::uint32_t>& entries);
 
  private:
   Status LoadSector(std::uint32_t index, const std::vector<std::uint32_t>*& entries);

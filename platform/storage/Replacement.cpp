@@ -49,10 +49,15 @@ class Planner {
 
  private:
   Status Load();
-  Status CheckOwnership(Ownership& owners, Ownership& miniOwners);
+  Status Claim();
+  Status CheckStarts() const;
+  Status CheckMiniOwnership(MiniOwnership& miniOwners);
   Status LayOutNormal(std::uint32_t& start);
   Status LayOutMini(std::uint32_t& start);
-  void FreeOldChain();
+  Status FreeOldChain();
+  // Every FAT and DIFAT sector the change rewrites must be one the file
+  // marks as such, outside every claimed chain.
+  Status CheckRewrittenTables();
   // True when the `meaningful` leading bytes at `offset` already hold `unit`.
   Status AlreadyOnDisk(std::uint64_t offset, const std::string& unit, std::size_t meaningful,
                        bool& same) const;
@@ -70,36 +75,32 @@ class Planner {
   const bool miniInvolved_;
   const std::uint32_t perSector_;
 
-  // The tables as on disk, loaded whole.
-  std::vector<std::uint32_t> fat_;
-  std::vector<std::uint32_t> fatSectors_;
+  // The mini FAT as on disk, loaded whole when a small stream is involved:
+  // it is bounded by the small streams, not by the document.
   std::vector<std::uint32_t> miniFat_;
   std::vector<std::uint32_t> miniFatSectors_;
   std::vector<std::uint32_t> miniStreamSectors_;
   std::vector<std::uint32_t> oldChain_;  // sectors, or mini sectors for a small stream
 
+  Claims claims_;
   std::unique_ptr<SectorAllocator> sectors_;
   std::unique_ptr<MiniAllocator> mini_;
 };
 
 Status Planner::Load() {
-  const Header& header = parts_.header;
-  if (Status loaded = parts_.difat.LoadAll(); !loaded.ok()) return loaded;
-  fatSectors_.resize(header.fatSectorCount);
-  for (std::uint32_t i = 0; i < header.fatSectorCount; ++i) {
-    if (Status located = parts_.difat.FatSectorAt(i, fatSectors_[i]); !located.ok()) return located;
-  }
-  std::vector<std::uint32_t> sorted = fatSectors_;
-  std::sort(sorted.begin(), sorted.end());
-  if (auto twice = std::adjacent_find(sorted.begin(), sorted.end()); twice != sorted.end()) {
-    return Status::Corrupt("the DIFAT lists sector " + std::to_string(*twice) +
-                           " as two different FAT sectors");
-  }
-  if (Status loaded = parts_.fat.LoadAll(fat_); !loaded.ok()) return loaded;
   if (miniInvolved_) {
     if (Status loaded = parts_.miniFat->LoadAll(miniFat_, miniFatSectors_, miniStreamSectors_);
         !loaded.ok()) {
       return loaded;
+    }
+    // As for a stream below: a mini stream whose chain runs on may run into
+    // another stream, and the mini stream grows into what follows its end.
+    const std::uint64_t needed = UnitsFor(parts_.directory.root().size, parts_.sectors.size());
+    if (miniStreamSectors_.size() > needed) {
+      return Status::Corrupt(
+          "the mini stream holds " + std::to_string(parts_.directory.root().size) +
+          " bytes but its chain runs on to " + std::to_string(miniStreamSectors_.size()) +
+          " sectors, past what it needs (" + std::to_string(needed) + ")");
     }
   }
   if (oldPlace_ == Place::kNone) return {};
@@ -108,59 +109,123 @@ Status Planner::Load() {
   const std::uint64_t unitSize = mini ? kMiniSectorSize : parts_.sectors.size();
   Chain chain(table, entry_.start, owner_);
   if (Status walked = chain.ToEnd(oldChain_); !walked.ok()) return walked;
-  if (oldChain_.size() < UnitsFor(entry_.size, unitSize)) {
+  const std::uint64_t needed = UnitsFor(entry_.size, unitSize);
+  if (oldChain_.size() < needed) {
     return Status::Corrupt(owner_ + " holds " + std::to_string(entry_.size) +
                            " bytes but its chain has only " + std::to_string(oldChain_.size()) +
                            " " + std::string(table.UnitName()) + "s");
   }
+  // What a chain holds past its stream's end is nobody's data but may be
+  // another stream's sectors: a chain that runs into another stream is the
+  // usual shape of a cross-linked file. Freeing or rewriting that tail would
+  // damage the other stream, so the change is refused.
+  if (oldChain_.size() > needed) {
+    return Status::Corrupt(owner_ + " holds " + std::to_string(entry_.size) +
+                           " bytes but its chain runs on to " + std::to_string(oldChain_.size()) +
+                           " " + std::string(table.UnitName()) + "s, past what it needs (" +
+                           std::to_string(needed) + ")");
+  }
   return {};
 }
 
-Status Planner::CheckOwnership(Ownership& owners, Ownership& miniOwners) {
+Status Planner::Claim() {
+  const Directory& directory = parts_.directory;
+  if (Status claimed = claims_.Claim(directory.sectors(), kDirectoryOwner, "the directory");
+      !claimed.ok()) {
+    return claimed;
+  }
+  if (miniInvolved_) {
+    if (Status claimed = claims_.Claim(miniFatSectors_, kMiniFatOwner, "the mini FAT");
+        !claimed.ok()) {
+      return claimed;
+    }
+    if (Status claimed = claims_.Claim(miniStreamSectors_, 0, "the mini stream"); !claimed.ok()) {
+      return claimed;
+    }
+  }
+  if (oldPlace_ == Place::kNormal) return claims_.Claim(oldChain_, index_, owner_);
+  return {};
+}
+
+// No chain the file names may begin inside a chain the change touches. The
+// header's and the directory's chain starts are all at hand, so this costs
+// nothing that grows with the document.
+Status Planner::CheckStarts() const {
   const Header& header = parts_.header;
   const Directory& directory = parts_.directory;
-  for (std::uint32_t sector : fatSectors_) owners.Mark(sector, Ownership::kFatOwner);
-  for (std::uint32_t sector : parts_.difat.chain()) owners.Mark(sector, Ownership::kDifatOwner);
-  owners.Walk(header.firstDirectorySector, Ownership::kDirectoryOwner);
-  if (header.miniFatSectorCount > 0)
-    owners.Walk(header.firstMiniFatSector, Ownership::kMiniFatOwner);
-  if (directory.root().size > 0) owners.Walk(directory.root().start, 0);
+  if (Status ok = claims_.CheckStart(header.firstDirectorySector, kDirectoryOwner, "the directory");
+      !ok.ok()) {
+    return ok;
+  }
+  if (header.miniFatSectorCount > 0) {
+    if (Status ok = claims_.CheckStart(header.firstMiniFatSector, kMiniFatOwner, "the mini FAT");
+        !ok.ok()) {
+      return ok;
+    }
+  }
+  if (header.difatSectorCount > 0) {
+    if (Status ok = claims_.CheckStart(header.firstDifatSector, kDifatOwner, "the DIFAT");
+        !ok.ok()) {
+      return ok;
+    }
+  }
+  if (directory.root().size > 0) {
+    if (Status ok = claims_.CheckStart(directory.root().start, 0, "the mini stream"); !ok.ok()) {
+      return ok;
+    }
+  }
+  for (std::uint32_t i = 1; i < directory.size(); ++i) {
+    const DirEntry entry = directory.entry(i);
+    if (!entry.inTree || entry.type != EntryType::kStream ||
+        PlaceOf(entry.size) != Place::kNormal) {
+      continue;
+    }
+    if (Status ok = claims_.CheckStart(entry.start, i, DescribeStream(directory, i)); !ok.ok()) {
+      return ok;
+    }
+  }
+  return {};
+}
+
+Status Planner::CheckMiniOwnership(MiniOwnership& miniOwners) {
+  const Directory& directory = parts_.directory;
   for (std::uint32_t i = 0; i < directory.size(); ++i) {
     const DirEntry entry = directory.entry(i);
-    if (!entry.inTree || entry.type != EntryType::kStream) continue;
-    switch (PlaceOf(entry.size)) {
-      case Place::kNormal:
-        owners.Walk(entry.start, i);
-        break;
-      case Place::kMini:
-        miniOwners.Walk(entry.start, i);
-        break;
-      case Place::kNone:
-        break;
+    if (!entry.inTree || entry.type != EntryType::kStream || PlaceOf(entry.size) != Place::kMini) {
+      continue;
     }
+    miniOwners.Walk(entry.start, i);
   }
+  if (oldPlace_ == Place::kMini) return miniOwners.CheckOwned(oldChain_, index_, owner_);
+  return {};
+}
 
-  struct Owned {
-    const std::vector<std::uint32_t>& units;
-    std::uint32_t owner;
-    const char* text;
-  };
-  std::vector<Owned> touched{{fatSectors_, Ownership::kFatOwner, "the FAT"},
-                             {parts_.difat.chain(), Ownership::kDifatOwner, "the DIFAT"},
-                             {directory.sectors(), Ownership::kDirectoryOwner, "the directory"}};
-  if (miniInvolved_) {
-    touched.push_back({miniFatSectors_, Ownership::kMiniFatOwner, "the mini FAT"});
-    touched.push_back({miniStreamSectors_, 0, "the mini stream"});
-  }
-  if (oldPlace_ == Place::kNormal) touched.push_back({oldChain_, index_, owner_.c_str()});
-  for (const Owned& chain : touched) {
-    if (Status owned = owners.CheckOwned(chain.units, chain.owner, chain.text, "sector");
-        !owned.ok()) {
-      return owned;
+Status Planner::CheckRewrittenTables() {
+  for (const auto& [index, block] : sectors_->blocks()) {
+    if (block.fresh || block.entries == block.original) continue;
+    const std::string what =
+        "FAT sector " + std::to_string(index) + " (sector " + std::to_string(block.location) + ")";
+    if (claims_.Claimed(block.location)) {
+      return Status::Corrupt(what + " is also part of a chain the change touches");
+    }
+    std::uint32_t mark = 0;
+    if (Status read = sectors_->Original(block.location, mark); !read.ok()) return read;
+    if (mark != kFatSector) {
+      return Status::Corrupt(what + " has FAT entry " + SectorText(mark) +
+                             " where a FAT sector's mark must be");
     }
   }
-  if (oldPlace_ == Place::kMini)
-    return miniOwners.CheckOwned(oldChain_, index_, owner_, "mini sector");
+  if (!sectors_->difatLoaded()) return {};
+  for (std::size_t i = 0; i < sectors_->originalDifatSectors(); ++i) {
+    const std::uint32_t location = sectors_->difatChain()[i];
+    if (sectors_->difatContents()[i] == parts_.difat.contents()[i]) continue;
+    std::uint32_t mark = 0;
+    if (Status read = sectors_->Original(location, mark); !read.ok()) return read;
+    if (claims_.Claimed(location) || mark != kDifatSector) {
+      return Status::Corrupt("DIFAT sector " + std::to_string(i) + " (sector " +
+                             std::to_string(location) + ") is not marked as one in the FAT");
+    }
+  }
   return {};
 }
 
@@ -175,12 +240,15 @@ Status Planner::AlreadyOnDisk(std::uint64_t offset, const std::string& unit, std
   return {};
 }
 
-void Planner::FreeOldChain() {
+Status Planner::FreeOldChain() {
   if (oldPlace_ == Place::kNormal) {
-    for (std::uint32_t sector : oldChain_) sectors_->Set(sector, kFreeSector);
+    for (std::uint32_t sector : oldChain_) {
+      if (Status freed = sectors_->Set(sector, kFreeSector); !freed.ok()) return freed;
+    }
   } else if (oldPlace_ == Place::kMini) {
     for (std::uint32_t miniSector : oldChain_) mini_->Set(miniSector, kFreeSector);
   }
+  return {};
 }
 
 Status Planner::LayOutNormal(std::uint32_t& start) {
@@ -191,14 +259,18 @@ Status Planner::LayOutNormal(std::uint32_t& start) {
       oldPlace_ == Place::kNormal ? std::min<std::size_t>(oldChain_.size(), count) : 0;
   std::vector<std::uint32_t> chain(oldChain_.begin(),
                                    oldChain_.begin() + static_cast<std::ptrdiff_t>(kept));
-  FreeOldChain();  // the kept sectors are linked again below
+  // The kept sectors are linked again below.
+  if (Status freed = FreeOldChain(); !freed.ok()) return freed;
   while (chain.size() < count) {
     std::uint32_t sector = 0;
     if (Status taken = sectors_->Take(sector); !taken.ok()) return taken;
     chain.push_back(sector);
   }
   for (std::size_t i = 0; i < chain.size(); ++i) {
-    sectors_->Set(chain[i], i + 1 < chain.size() ? chain[i + 1] : kEndOfChain);
+    if (Status linked = sectors_->Set(chain[i], i + 1 < chain.size() ? chain[i + 1] : kEndOfChain);
+        !linked.ok()) {
+      return linked;
+    }
   }
   for (std::size_t i = 0; i < chain.size(); ++i) {
     std::string unit = UnitOf(bytes_, i, sectorSize);
@@ -223,7 +295,7 @@ Status Planner::LayOutMini(std::uint32_t& start) {
       oldPlace_ == Place::kMini ? std::min<std::size_t>(oldChain_.size(), count) : 0;
   std::vector<std::uint32_t> chain(oldChain_.begin(),
                                    oldChain_.begin() + static_cast<std::ptrdiff_t>(kept));
-  FreeOldChain();
+  if (Status freed = FreeOldChain(); !freed.ok()) return freed;
   while (chain.size() < count) {
     std::uint32_t miniSector = 0;
     if (Status taken = mini_->Take(miniSector); !taken.ok()) return taken;
@@ -282,16 +354,15 @@ void Planner::PlanTables() {
                     EncodeEntries(entries));
     }
   }
-  for (std::size_t i = 0; i < sectors_->fatSectors().size(); ++i) {
-    std::vector<std::uint32_t> entries = Slice(sectors_->fat(), i, perSector_);
-    if (i < fatSectors_.size() && entries == Slice(fat_, i, perSector_)) continue;
-    out_.plan.Add(WriteStage::kTables, sectors.Offset(sectors_->fatSectors()[i]),
-                  EncodeEntries(entries));
+  for (const auto& [index, block] : sectors_->blocks()) {
+    if (!block.fresh && block.entries == block.original) continue;
+    out_.plan.Add(WriteStage::kTables, sectors.Offset(block.location),
+                  EncodeEntries(block.entries));
   }
-  const auto& original = parts_.difat.contents();
+  if (!sectors_->difatLoaded()) return;
   for (std::size_t i = 0; i < sectors_->difatChain().size(); ++i) {
     const std::vector<std::uint32_t>& entries = sectors_->difatContents()[i];
-    if (i < original.size() && entries == original[i]) continue;
+    if (i < sectors_->originalDifatSectors() && entries == parts_.difat.contents()[i]) continue;
     out_.plan.Add(WriteStage::kTables, sectors.Offset(sectors_->difatChain()[i]),
                   EncodeEntries(entries));
   }
@@ -314,13 +385,15 @@ void Planner::PlanDirectory(std::uint32_t start) {
 
 Status Planner::Run() {
   if (Status loaded = Load(); !loaded.ok()) return loaded;
-  Ownership owners(fat_, parts_.sectors.count());
-  Ownership miniOwners(miniFat_, parts_.miniFat->UnitsPresent());
-  if (Status owned = CheckOwnership(owners, miniOwners); !owned.ok()) return owned;
+  if (Status claimed = Claim(); !claimed.ok()) return claimed;
+  if (Status starts = CheckStarts(); !starts.ok()) return starts;
+  MiniOwnership miniOwners(miniFat_, parts_.miniFat->UnitsPresent());
+  if (miniInvolved_) {
+    if (Status owned = CheckMiniOwnership(miniOwners); !owned.ok()) return owned;
+  }
 
   out_.header = parts_.header;
-  sectors_ = std::make_unique<SectorAllocator>(fat_, owners, fatSectors_, parts_.difat.chain(),
-                                               parts_.difat.contents(), out_.header, perSector_);
+  sectors_ = std::make_unique<SectorAllocator>(parts_, claims_, out_.header);
   if (miniInvolved_) {
     const DirEntry root = parts_.directory.root();
     mini_ = std::make_unique<MiniAllocator>(miniFat_, miniOwners, miniFatSectors_,
@@ -337,10 +410,11 @@ Status Planner::Run() {
       if (Status laid = LayOutMini(start); !laid.ok()) return laid;
       break;
     case Place::kNone:
-      FreeOldChain();
+      if (Status freed = FreeOldChain(); !freed.ok()) return freed;
       if (oldPlace_ != Place::kNone) start = kEndOfChain;
       break;
   }
+  if (Status tables = CheckRewrittenTables(); !tables.ok()) return tables;
   PlanTables();
   PlanDirectory(start);
   std::string header = out_.header.Encode();

@@ -66,12 +66,6 @@ const Case kCases[] = {
        i.Put32(i.MiniFatEntryOffset(m[2]), m[1]);
      },
      kSummary},
-    {"DIFAT chain loops back", Step::kReplace,
-     [](CfbImage& i) {
-       const std::uint64_t last = i.SectorOffset(i.difatSectors[0]) + i.sectorSize - 4;
-       i.Put32(last, i.difatSectors[0]);
-     },
-     "WordDocument", WithDifatSectors()},
     {"directory chain loops back", Step::kOpen,
      [](CfbImage& i) { i.Put32(i.FatEntryOffset(i.directorySectors[0]), i.directorySectors[0]); }},
     {"directory starts past the end", Step::kOpen, [](CfbImage& i) { i.Put32(0x30, 100000); }},
@@ -106,11 +100,16 @@ const Case kCases[] = {
        i.Put32(EntryField(i, kDocSummary, fixture::kEntryStart), UnitsOf(i, kSummary)[2]);
      },
      kSummary},
-    {"a stream runs into the mini stream", Step::kReplace,
+    {"the mini stream's chain runs on into another stream", Step::kReplace,
      [](CfbImage& i) {
-       i.Put32(i.FatEntryOffset(UnitsOf(i, "WordDocument").back()), i.miniStreamSectors[0]);
+       i.Put32(i.FatEntryOffset(i.miniStreamSectors.back()), UnitsOf(i, "WordDocument")[2]);
      },
      kSummary},
+    {"the changed stream's chain runs on into another stream", Step::kReplace,
+     [](CfbImage& i) {
+       i.Put32(i.FatEntryOffset(UnitsOf(i, "1Table").back()), UnitsOf(i, "WordDocument")[5]);
+     },
+     "1Table"},
     {"a stream runs into a FAT sector", Step::kReplace,
      [](CfbImage& i) { i.Put32(i.FatEntryOffset(UnitsOf(i, "1Table").back()), i.fatSectors[0]); },
      "1Table"},
@@ -173,6 +172,60 @@ TEST(CorruptionTest, EachContradictionGivesDocfileCorruptAtTheStepThatMeetsIt) {
     opened.file.reset();
     EXPECT_EQ(fixture::ReadWholeFile(path), image.bytes) << c.what;
   }
+}
+
+// A change reads the DIFAT only when it needs a FAT sector listed there, as
+// when the FAT must grow; a DIFAT that loops is met then, and refuses the
+// change before a byte is written.
+TEST(CorruptionTest, ADifatThatLoopsRefusesTheChangeThatNeedsIt) {
+  fixture::CfbOptions options = WithDifatSectors();
+  const std::size_t used = SampleDocument(options).Build().bytes.size() / 512 - 1;
+  fixture::CfbWriter writer = SampleDocument(options);
+  // The filler takes the FAT's reach but 4 sectors; the change needs 16.
+  writer.AddStream("Filler",
+                   std::string((std::size_t{options.minFatSectors} * 128 - used - 4) * 512, 'f'));
+  CfbImage image = writer.Build();
+  image.Put32(image.SectorOffset(image.difatSectors[0]) + image.sectorSize - 4,
+              image.difatSectors[0]);
+  fixture::ScratchDir dir;
+  const std::string path = dir.Put("loop.doc", image.bytes);
+  {
+    Opened opened = OpenDocument(path);
+    ASSERT_EQ(opened.hr, S_OK) << opened.error;
+    EXPECT_EQ(opened.file->ReplaceStream(*opened.file->FindRootStream(u"1Table"),
+                                         Pattern(5000 + 16 * 512, 5)),
+              STG_E_DOCFILECORRUPT);
+    EXPECT_NE(opened.file->LastError().find("cycle"), std::string::npos)
+        << opened.file->LastError();
+  }
+  EXPECT_EQ(fixture::ReadWholeFile(path), image.bytes);
+}
+
+// A change reads only the chains it touches. A stream whose chain runs on
+// past its own end into the mini stream still reads as it did when the mini
+// stream changes: what lies past its end is not its content.
+TEST(CorruptionTest, AChainThatRunsOnPastItsStreamIntoTheMiniStreamIsNotDisturbed) {
+  CfbImage image = SampleDocument().Build();
+  image.Put32(image.FatEntryOffset(UnitsOf(image, "WordDocument").back()),
+              image.miniStreamSectors[0]);
+  fixture::ScratchDir dir;
+  const std::string path = dir.Put("runs-on.doc", image.bytes);
+  {
+    Opened opened = OpenDocument(path);
+    ASSERT_EQ(opened.hr, S_OK);
+    ASSERT_EQ(
+        opened.file->ReplaceStream(*opened.file->FindRootStream(Widen(kSummary)), Pattern(300, 7)),
+        S_OK)
+        << opened.file->LastError();
+  }
+  Opened reopened = OpenDocument(path);
+  std::string word;
+  ASSERT_EQ(reopened.file->ReadStream(*reopened.file->FindRootStream(u"WordDocument"), word), S_OK);
+  EXPECT_EQ(word, Pattern(10000, 3));
+  std::string summary;
+  ASSERT_EQ(reopened.file->ReadStream(*reopened.file->FindRootStream(Widen(kSummary)), summary),
+            S_OK);
+  EXPECT_EQ(summary, Pattern(300, 7));
 }
 
 // Puts the units of stream `name` into chain order `order` (a permutation of
