@@ -112,19 +112,22 @@ bool Free(const std::string& path) {
   return storage::CompoundFile::Open(path, other) == S_OK;
 }
 
-HRESULT ReadTitle(const std::string& path, std::string& title) {
+// Opens the Summary Information set of `path`, holding the file as long as
+// `summary` lives.
+HRESULT OpenSummary(const std::string& path, ComPtr<IPropertyStorage>& summary) {
   ComPtr<IStorage> storage;
   if (HRESULT hr = StgOpenStorage(path.c_str(), nullptr, kMode, nullptr, 0, storage.Put());
       FAILED(hr)) {
     return hr;
   }
   ComPtr<IPropertySetStorage> sets;
-  ComPtr<IPropertyStorage> summary;
   if (HRESULT hr = storage.As(sets); FAILED(hr)) return hr;
-  if (HRESULT hr = sets->Open(storage::FMTID_SummaryInformation, kMode, summary.Put());
-      FAILED(hr)) {
-    return hr;
-  }
+  return sets->Open(storage::FMTID_SummaryInformation, kMode, summary.Put());
+}
+
+HRESULT ReadTitle(const std::string& path, std::string& title) {
+  ComPtr<IPropertyStorage> summary;
+  if (HRESULT hr = OpenSummary(path, summary); FAILED(hr)) return hr;
   PROPSPEC spec[] = {{PRSPEC_PROPID, 2}};
   PROPVARIANT value[1];
   HRESULT hr = summary->ReadMultiple(1, spec, value);
@@ -168,12 +171,8 @@ TEST_F(ComTest, AFileWhoseWriteFailedIsNotKept) {
   storage::ScopedSystemCalls scoped(faulty);
   const StorageReuseScope scope;
   {
-    ComPtr<IStorage> storage;
-    ASSERT_EQ(StgOpenStorage(path.c_str(), nullptr, kMode, nullptr, 0, storage.Put()), S_OK);
-    ComPtr<IPropertySetStorage> sets;
-    ASSERT_EQ(storage.As(sets), S_OK);
     ComPtr<IPropertyStorage> summary;
-    ASSERT_EQ(sets->Open(storage::FMTID_SummaryInformation, kMode, summary.Put()), S_OK);
+    ASSERT_EQ(OpenSummary(path, summary), S_OK);
     PROPSPEC spec[] = {{PRSPEC_PROPID, 2}};
     PROPVARIANT value[1] = {};
     value[0].vt = VT_LPSTR;
