@@ -53,6 +53,10 @@ inline constexpr HRESULT STG_E_INVALIDFLAG = MakeHResult(0x800300FFu);
 inline constexpr HRESULT STG_E_REVERTED = MakeHResult(0x80030102u);
 inline constexpr HRESULT STG_E_OLDFORMAT = MakeHResult(0x80030104u);
 inline constexpr HRESULT STG_E_DOCFILECORRUPT = MakeHResult(0x80030109u);
+// This program's own: a journal beside the document that cannot be used to
+// restore it, so the document may be half changed. The customer bit (0x2000
+// 0000) keeps it apart from every code the platform defines.
+inline constexpr HRESULT TAVRIN_E_UNUSABLEJOURNAL = MakeHResult(0xA0040001u);
 
 inline constexpr std::uint32_t ERROR_ACCESS_DENIED = 5;
 inline constexpr std::uint32_t ERROR_SHARING_VIOLATION = 32;

@@ -5,6 +5,7 @@
 #include "platform/CodePage.h"
 #include "platform/Exception.h"
 #include "platform/HResultText.h"
+#include "platform/storage/Journal.h"
 
 namespace tavrin {
 namespace {
@@ -50,7 +51,8 @@ void Run(const std::string& path, const FMTID& fmtid, ULONG count, Dialogs& dial
   HRESULT hr = StgOpenStorage(path.c_str(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, nullptr,
                               0, storage.Put());
   if (FAILED(hr)) {
-    dialogs.Message(OpenFailureMessage(hr));
+    dialogs.Message(hr == TAVRIN_E_UNUSABLEJOURNAL ? UnusableJournalMessage(path)
+                                                   : OpenFailureMessage(hr));
     return;
   }
   if (FAILED(storage.As(setStorage))) throw Exception("Interface not supported");
@@ -78,7 +80,11 @@ void Run(const std::string& path, const FMTID& fmtid, ULONG count, Dialogs& dial
   KeptTexts texts;
   if (anyFound) (*replace)(values.Span(), texts);
   hr = set->WriteMultiple(count, specs.data(), values.Span().data(), 2);
-  if (FAILED(hr)) dialogs.Message(Prefixed("Error PropStg.WriteMultiple", hr));
+  if (hr == TAVRIN_E_UNUSABLEJOURNAL) {
+    dialogs.Message(UnusableJournalMessage(path));
+  } else if (FAILED(hr)) {
+    dialogs.Message(Prefixed("Error PropStg.WriteMultiple", hr));
+  }
 }
 
 }  // namespace
@@ -100,6 +106,13 @@ std::string OpenFailureMessage(HRESULT hr) {
     default:
       return Prefixed("Error StgOpenStorage", hr);
   }
+}
+
+std::string UnusableJournalMessage(const std::string& path) {
+  return Cp932(
+             "ジャーナルファイルが残っています。文書が途中まで変更されている可能性があります。"
+             "文書とジャーナルファイルを確認してから、ジャーナルファイルを削除してください") +
+         "\r\n" + codepage::PathForMessage(storage::JournalPathOf(path));
 }
 
 void ReadPropertySet(const std::string& path, const FMTID& fmtid, ULONG count, Dialogs& dialogs,

@@ -50,4 +50,9 @@ void WritePropertySet(const std::string& path, const FMTID& fmtid, ULONG count, 
 // The message for a failed storage open.
 std::string OpenFailureMessage(HRESULT hr);
 
+// The message when the document at `path` has a journal beside it that
+// cannot be used (TAVRIN_E_UNUSABLEJOURNAL): it names the journal, which only
+// the user can judge.
+std::string UnusableJournalMessage(const std::string& path);
+
 }  // namespace tavrin

@@ -46,9 +46,18 @@ class WritePlan {
   std::vector<PlannedWrite> writes_;
 };
 
-// THE COMMIT ROUTINE. Writes the plan stage by stage, then flushes the file.
-// Any failure is returned as is; the caller must treat the file as changed in
-// an unknown way and stop using it.
-Status CommitPlan(File& file, const WritePlan& plan);
+// What a commit did. When it failed, `documentTouched` tells whether any byte
+// of the document may have changed on the way; if so, it was rolled back from
+// the journal, or the journal was left for the next open to roll it back.
+struct CommitResult {
+  Status status;
+  bool documentTouched = false;
+};
+
+// THE COMMIT ROUTINE. Journals the bytes the plan overwrites, writes the plan
+// stage by stage, flushes the file and removes the journal. A failure before
+// the document is touched refuses the change; one after it puts the
+// document back as it was.
+CommitResult CommitPlan(File& file, const WritePlan& plan);
 
 }  // namespace tavrin::storage

@@ -39,10 +39,19 @@
 //     points at is overwritten by new data. Sectors the change frees are
 //     marked free for later changes.
 //  7. Every write of a change goes through CommitPlan (Commit.cpp), the one
-//     commit point, in stage order: data, tables, directory, header; then
-//     fsync. The change is done only when fsync has succeeded.
-//  8. After any failure inside CommitPlan the object refuses every call with
-//     STG_E_REVERTED: its picture of the file can no longer be trusted.
+//     commit point: the bytes it will overwrite and the file's length go to
+//     a rollback journal beside the document (Journal.h), flushed and sealed;
+//     then the plan is written in stage order (data, tables, directory,
+//     header) and the document flushed; then the journal is removed and the
+//     folder flushed. That removal makes the change final: at every moment
+//     the document on disk is the old one, the new one, or a mix that its
+//     journal rolls back.
+//  8. Every open rolls back a journal it finds, under the lock and before a
+//     byte of the document is read, and refuses to open a document whose
+//     journal cannot be trusted (TAVRIN_E_UNUSABLEJOURNAL).
+//  9. After any failure inside CommitPlan that may have touched the document
+//     the object refuses every call with STG_E_REVERTED, even when the
+//     document was put back: its picture of the file is not to be trusted.
 //
 // States of a write (ReplaceStream), and the function behind each move
 //
@@ -53,20 +62,28 @@
 //   Ready      PlanReplacement refuses      Ready      the file is untouched (a contradiction,
 //                                                      a read error)
 //   Planned    (the plan is empty)          Ready      the content was already on disk
+//   Planned    CommitPlan refuses           Ready      the journal could not be written (a
+//                                                      journal in the way, a folder that may
+//                                                      not be written, a full disk) or the
+//                                                      originals not read; the file is untouched
 //   Planned    CommitPlan                   Committed  the plan is written in stage order and
-//                                                      flushed
+//                                                      flushed, and its journal removed
 //   Planned    CommitPlan fails or throws   Broken     every call gives STG_E_REVERTED until
-//                                                      the file is opened again
+//                                                      the file is opened again; the document
+//                                                      was put back, or its journal is left for
+//                                                      that open to put it back
 //   Committed  Structures::Rebuild          Ready      the new header and directory entries
 //                                                      are taken in; cached table sectors are
 //                                                      dropped
 //
-// Broken is entered before CommitPlan's first write and left only by its
-// success, so neither a failure nor an exception in between can skip it.
+// Broken is entered before CommitPlan begins and left only by its success or
+// by a refusal that touched nothing, so neither a failure nor an exception in
+// between can skip it.
 
 #include "platform/storage/CompoundFile.h"
 
 #include "platform/storage/File.h"
+#include "platform/storage/Journal.h"
 #include "platform/storage/Stream.h"
 #include "platform/storage/Structures.h"
 
@@ -86,6 +103,7 @@ HRESULT CompoundFile::Open(const std::string& nativePath, std::unique_ptr<Compou
   };
   std::unique_ptr<File> file;
   if (Status opened = File::Open(nativePath, file); !opened.ok()) return failed(opened);
+  if (Status recovered = RecoverDocument(*file); !recovered.ok()) return failed(recovered);
   std::unique_ptr<Structures> parts;
   if (Status read = Structures::Open(*file, parts); !read.ok()) return failed(read);
   out.reset(new CompoundFile(std::move(file), std::move(parts)));
@@ -123,8 +141,9 @@ HRESULT CompoundFile::ReplaceStream(std::uint32_t entry, std::string_view bytes)
 
   broken_ = true;
   // The commit point: the only place this engine writes to a document.
-  if (Status committed = CommitPlan(*file_, change.plan); !committed.ok()) {
-    return Fail(committed.code(), committed.text());
+  if (const CommitResult committed = CommitPlan(*file_, change.plan); !committed.status.ok()) {
+    broken_ = committed.documentTouched;
+    return Fail(committed.status.code(), committed.status.text());
   }
   change.header.raw = change.header.Encode();  // what the file now holds
   Directory directory = std::move(parts_->directory);

@@ -37,7 +37,10 @@ class CompoundFile {
   //   STG_E_FILEALREADYEXISTS  a file that is not a compound file (untouched)
   //   STG_E_OLDFORMAT          the pre-release signature, or an unknown version
   //   STG_E_DOCFILECORRUPT     a header, DIFAT or directory that contradicts itself
-  // `error`, when given, receives the reason for a failure.
+  //   TAVRIN_E_UNUSABLEJOURNAL the journal of an unfinished change is there but
+  //                            cannot be trusted (it is left in place)
+  // A change that a crash left unfinished is rolled back first, from its
+  // journal. `error`, when given, receives the reason for a failure.
   static HRESULT Open(const std::string& nativePath, std::unique_ptr<CompoundFile>& out,
                       std::string* error = nullptr);
 
@@ -58,11 +61,15 @@ class CompoundFile {
   // Replaces the whole content of stream `entry`; the stream moves between
   // the mini stream and normal sectors as its new size requires. Only the
   // bytes that must change are written, and they are on disk (flushed) when
-  // this returns S_OK. Before a byte is written every structure the change
-  // touches is checked; a contradiction refuses it with STG_E_DOCFILECORRUPT
-  // and leaves the file as it was. A write that fails (STG_E_MEDIUMFULL,
-  // STG_E_WRITEFAULT, ...) leaves the object refusing every call with
-  // STG_E_REVERTED until the file is opened again.
+  // this returns S_OK. The change is all or nothing, even across a crash or
+  // a power cut (see Journal.h). Before a byte is written every structure the
+  // change touches is checked; a contradiction refuses it with
+  // STG_E_DOCFILECORRUPT and leaves the file as it was, and so does a journal
+  // that cannot be written (TAVRIN_E_UNUSABLEJOURNAL when one is in the way,
+  // STG_E_ACCESSDENIED when the folder may not be written). A write that
+  // fails (STG_E_MEDIUMFULL, STG_E_WRITEFAULT, ...) puts the document back
+  // and leaves the object refusing every call with STG_E_REVERTED until the
+  // file is opened again.
   HRESULT ReplaceStream(std::uint32_t entry, std::string_view bytes);
 
   // False once a write has failed: the object refuses every call.

@@ -4,13 +4,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 
 namespace tavrin::storage {
 
-int SystemCalls::Open(const char* path, int flags) {
-  return ::open(path, flags);
+int SystemCalls::Open(const char* path, int flags, mode_t mode) {
+  return ::open(path, flags, mode);
 }
 
 int SystemCalls::SetLock(int fd, struct flock& lock) {
@@ -41,6 +42,17 @@ int SystemCalls::Close(int fd) {
   return ::close(fd);
 }
 
+int SystemCalls::Unlink(const char* path) {
+  return ::unlink(path);
+}
+
+int SystemCalls::RealPath(const char* path, std::string& resolved) {
+  const std::unique_ptr<char, decltype(&std::free)> real(::realpath(path, nullptr), &std::free);
+  if (!real) return -1;
+  resolved = real.get();
+  return 0;
+}
+
 namespace {
 
 SystemCalls*& Installed() {
@@ -56,12 +68,8 @@ std::string ErrnoText(int error) {
 // True when the folder that would hold `path` exists, so that a missing file
 // can be told from a missing folder.
 bool ParentFolderExists(const std::string& path) {
-  const std::size_t slash = path.find_last_of('/');
-  // "/x" lives in "/", which is the one case where the slash is kept.
-  const std::string parent = slash == std::string::npos
-                                 ? std::string(".")
-                                 : path.substr(0, std::max<std::size_t>(slash, 1));
-  const int fd = ActiveSystemCalls().Open(parent.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  const std::string parent = FolderOf(path);
+  const int fd = ActiveSystemCalls().Open(parent.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC, 0);
   if (fd < 0) return false;
   ActiveSystemCalls().Close(fd);
   return true;
@@ -89,6 +97,19 @@ Status OpenFailure(const std::string& path, int error) {
       // EACCES, EPERM, EROFS, EISDIR and whatever else keeps us from reading
       // and writing the file.
       return {STG_E_ACCESSDENIED, where};
+  }
+}
+
+Status CreateFailure(const std::string& path, int error) {
+  const std::string where = "cannot create \"" + path + "\": " + ErrnoText(error);
+  switch (error) {
+    case EEXIST:
+      return {STG_E_FILEALREADYEXISTS, where};
+    case ENOSPC:
+    case EDQUOT:
+      return {STG_E_MEDIUMFULL, where};
+    default:
+      return OpenFailure(path, error);
   }
 }
 
@@ -136,10 +157,10 @@ Status LockForExclusiveUse(int fd) {
 Status File::Open(const std::string& path, std::unique_ptr<File>& out) {
   out.reset();
   SystemCalls& os = ActiveSystemCalls();
-  const int fd = os.Open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY);
+  const int fd = os.Open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY, 0);
   if (fd < 0) return OpenFailure(path, errno);
   // From here the descriptor belongs to the File, which closes it on every path.
-  std::unique_ptr<File> file(new File(fd, 0));
+  std::unique_ptr<File> file(new File(fd, {}));
 
   struct stat info {};
   if (os.Stat(fd, info) != 0)
@@ -151,7 +172,38 @@ Status File::Open(const std::string& path, std::unique_ptr<File>& out) {
     return {STG_E_ACCESSDENIED, "\"" + path + "\" is read-only"};
   }
   if (Status locked = LockForExclusiveUse(fd); !locked.ok()) return locked;
+  if (os.RealPath(path.c_str(), file->path_) != 0) return OpenFailure(path, errno);
 
+  file->size_ = static_cast<std::uint64_t>(info.st_size);
+  out = std::move(file);
+  return {};
+}
+
+Status File::Create(const std::string& path, std::unique_ptr<File>& out) {
+  out.reset();
+  const int fd = ActiveSystemCalls().Open(
+      path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, S_IRUSR | S_IWUSR);
+  if (fd < 0) return CreateFailure(path, errno);
+  out.reset(new File(fd, path));
+  // Nothing is ever read back through this object; there is no copy to make.
+  out->copied_ = true;
+  return {};
+}
+
+Status File::OpenToRead(const std::string& path, std::unique_ptr<File>& out) {
+  out.reset();
+  SystemCalls& os = ActiveSystemCalls();
+  const int fd = os.Open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0);
+  if (fd < 0 && errno == ENOENT) {
+    // The usual answer, which needs no look at the folder.
+    return {STG_E_FILENOTFOUND, "there is no \"" + path + "\""};
+  }
+  if (fd < 0) return OpenFailure(path, errno);
+  std::unique_ptr<File> file(new File(fd, path));
+  struct stat info {};
+  if (os.Stat(fd, info) != 0)
+    return {STG_E_ACCESSDENIED, "cannot examine the file: " + ErrnoText(errno)};
+  if (!S_ISREG(info.st_mode)) return {STG_E_ACCESSDENIED, "\"" + path + "\" is not a regular file"};
   file->size_ = static_cast<std::uint64_t>(info.st_size);
   out = std::move(file);
   return {};
@@ -238,6 +290,35 @@ Status File::Truncate(std::uint64_t length) {
   }
   size_ = length;
   return {};
+}
+
+std::string FolderOf(std::string_view path) {
+  const std::size_t slash = path.find_last_of('/');
+  if (slash == std::string_view::npos) return ".";
+  // "/x" lives in "/", which is the one case where the slash is kept.
+  return std::string(path.substr(0, std::max<std::size_t>(slash, 1)));
+}
+
+Status RemoveFile(const std::string& path) {
+  if (ActiveSystemCalls().Unlink(path.c_str()) == 0) return {};
+  const int error = errno;
+  const std::string where = "cannot remove \"" + path + "\": " + ErrnoText(error);
+  if (error == ENOENT) return {STG_E_FILENOTFOUND, where};
+  if (error == EIO) return {STG_E_WRITEFAULT, where};
+  return {STG_E_ACCESSDENIED, where};
+}
+
+Status SyncFolder(const std::string& folder) {
+  SystemCalls& os = ActiveSystemCalls();
+  const int fd = os.Open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
+  if (fd < 0) return OpenFailure(folder, errno);
+  const int synced = os.Sync(fd);
+  const int error = errno;
+  os.Close(fd);
+  // Some file systems cannot flush a folder and say so; there is nothing
+  // more to do on those.
+  if (synced == 0 || error == EINVAL) return {};
+  return {STG_E_WRITEFAULT, "flushing the folder \"" + folder + "\" failed: " + ErrnoText(error)};
 }
 
 }  // namespace tavrin::storage

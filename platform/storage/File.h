@@ -1,7 +1,8 @@
 #pragma once
 // The one seam between the engine and the operating system. Every call the
-// engine makes on a file system goes through the installed SystemCalls, so a
-// test can make the Nth call fail, or stop writing where a crash would.
+// engine makes on a file system, on the document, its journal or their
+// folder, goes through the installed SystemCalls, so a test can make the Nth
+// call fail, or stop writing where a crash would.
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -22,7 +23,8 @@ namespace tavrin::storage {
 class SystemCalls {
  public:
   virtual ~SystemCalls() = default;
-  virtual int Open(const char* path, int flags);
+  // `mode` counts only when `flags` may create the file.
+  virtual int Open(const char* path, int flags, mode_t mode);
   // fcntl(F_OFD_SETLK): an open-file-description lock that never waits.
   virtual int SetLock(int fd, struct flock& lock);
   virtual ssize_t ReadAt(int fd, void* buffer, std::size_t count, off_t offset);
@@ -31,6 +33,9 @@ class SystemCalls {
   virtual int Truncate(int fd, off_t length);
   virtual int Stat(int fd, struct stat& info);
   virtual int Close(int fd);
+  virtual int Unlink(const char* path);
+  // realpath(3): 0 and the absolute path with no symbolic link in it, or -1.
+  virtual int RealPath(const char* path, std::string& resolved);
 };
 
 // The calls currently in force: the real ones unless a test installed others.
@@ -55,18 +60,29 @@ class ScopedSystemCalls {
 // file-time layer takes the same lock before it touches a document.
 Status LockForExclusiveUse(int fd);
 
-// An open document file, read-write and locked, closed on destruction.
+// An open file, closed on destruction: a document, read-write and locked, or
+// its journal.
 class File {
  public:
-  // Open codes: STG_E_FILENOTFOUND (nothing is created), STG_E_PATHNOTFOUND,
-  // STG_E_ACCESSDENIED (read-only, a folder, no permission),
-  // STG_E_SHAREVIOLATION (held by another open).
+  // Opens a document. Open codes: STG_E_FILENOTFOUND (nothing is created),
+  // STG_E_PATHNOTFOUND, STG_E_ACCESSDENIED (read-only, a folder, no
+  // permission), STG_E_SHAREVIOLATION (held by another open).
   static Status Open(const std::string& path, std::unique_ptr<File>& out);
+  // Makes a new file that only its owner may read and write, for writing.
+  // STG_E_FILEALREADYEXISTS when the name is taken (nothing is opened),
+  // STG_E_ACCESSDENIED when the folder may not be written, STG_E_MEDIUMFULL.
+  static Status Create(const std::string& path, std::unique_ptr<File>& out);
+  // Opens an existing file for reading only, never through a symbolic link.
+  // STG_E_FILENOTFOUND when there is none.
+  static Status OpenToRead(const std::string& path, std::unique_ptr<File>& out);
 
   ~File();
   File(const File&) = delete;
   File& operator=(const File&) = delete;
 
+  // For a document, the path with every symbolic link resolved, so that
+  // whatever name it was opened by, its journal is found beside it.
+  const std::string& path() const { return path_; }
   std::uint64_t size() const { return size_; }
   int descriptor() const { return fd_; }
 
@@ -86,7 +102,7 @@ class File {
   Status Truncate(std::uint64_t length);
 
  private:
-  File(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
+  File(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
   Status ReadFromFile(std::uint64_t offset, char* buffer, std::size_t count,
                       std::size_t& got) const;
   void Forget() const {
@@ -95,11 +111,23 @@ class File {
   }
 
   int fd_;
-  std::uint64_t size_;
+  std::string path_;
+  std::uint64_t size_ = 0;
   // The whole file as first read, when it is small; `copied_` once the copy
   // was made or given up on.
   mutable std::string copy_;
   mutable bool copied_ = false;
 };
+
+// The folder that holds `path`: "." for a bare name, "/" for a name at the
+// root.
+std::string FolderOf(std::string_view path);
+
+// Removes the file `path`: STG_E_FILENOTFOUND when it is not there.
+Status RemoveFile(const std::string& path);
+
+// Flushes the folder's own entries, so that a file made or removed in it
+// stays made or removed after a power cut.
+Status SyncFolder(const std::string& folder);
 
 }  // namespace tavrin::storage

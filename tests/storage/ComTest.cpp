@@ -167,7 +167,8 @@ TEST_F(ComTest, AReuseScopeOpensAFileOnceAndClosesItAtItsEnd) {
 TEST_F(ComTest, AFileWhoseWriteFailedIsNotKept) {
   const std::string path = Document();
   fixture::FaultySystemCalls faulty;
-  faulty.BreakWrite(1, fixture::FaultySystemCalls::Fault::kError, EIO);
+  faulty.Break(1, fixture::FaultySystemCalls::Fault::kError, EIO,
+               fixture::FaultySystemCalls::Call::kWriteAt, "/d.doc");
   storage::ScopedSystemCalls scoped(faulty);
   const StorageReuseScope scope;
   {

@@ -1,8 +1,9 @@
 // Tests that go through the operating-system seam: a failing write is the
-// change's result and retires the object; reading a document costs the same
-// whatever its size.
+// change's result, puts the document back and retires the object; reading a
+// document costs the same whatever its size.
 
 #include <cerrno>
+#include <filesystem>
 
 #include <gtest/gtest.h>
 
@@ -15,76 +16,91 @@ namespace tavrin::storage {
 namespace {
 
 using Fault = fixture::FaultySystemCalls::Fault;
+using Call = fixture::FaultySystemCalls::Call;
 
 // Moving the summary out of the mini stream writes data, tables, directory
 // and header, then flushes: every stage of a commit.
 const std::string kMoved = Pattern(6000, 40);
 
-std::size_t CallsOfTheChange(const std::string& bytes) {
+// Calls of `call` that the change makes on the document itself.
+std::size_t DocumentCallsOfTheChange(const std::string& bytes, Call call) {
   fixture::ScratchDir dir;
   const std::string path = dir.Put("count.doc", bytes);
   fixture::FaultySystemCalls counting;
   Opened opened = OpenDocument(path);
   ScopedSystemCalls scoped(counting);
   EXPECT_EQ(opened.file->ReplaceStream(*opened.file->FindRootStream(kSummary16), kMoved), S_OK);
-  return counting.writesAndSyncs();
+  return counting.Count(call, "/count.doc");
 }
 
-TEST(SeamTest, AFailedWriteIsTheResultAndRetiresTheObject) {
+TEST(SeamTest, AFailedWriteIsTheResultPutsTheDocumentBackAndRetiresTheObject) {
   const std::string original = SampleDocument().Build().bytes;
-  const std::size_t calls = CallsOfTheChange(original);
-  ASSERT_GE(calls, 4u);
+  const std::size_t writes = DocumentCallsOfTheChange(original, Call::kWriteAt);
+  ASSERT_GE(writes, 4u);
+  ASSERT_EQ(DocumentCallsOfTheChange(original, Call::kSync), 1u);
   struct Case {
     const char* what;
-    std::size_t call;
+    Call call;
+    std::size_t n;
+    Fault fault;
     int error;
     HRESULT expected;
   } cases[] = {
-      {"I/O error on the first write", 1, EIO, STG_E_WRITEFAULT},
-      {"disk full on the first write", 1, ENOSPC, STG_E_MEDIUMFULL},
-      {"quota exceeded midway", calls / 2, EDQUOT, STG_E_MEDIUMFULL},
-      {"I/O error on the flush", calls, EIO, STG_E_WRITEFAULT},
+      {"I/O error on the first write", Call::kWriteAt, 1, Fault::kError, EIO, STG_E_WRITEFAULT},
+      {"disk full on the first write", Call::kWriteAt, 1, Fault::kError, ENOSPC, STG_E_MEDIUMFULL},
+      {"quota exceeded midway", Call::kWriteAt, writes / 2 + 1, Fault::kError, EDQUOT,
+       STG_E_MEDIUMFULL},
+      {"disk full in the middle of a write", Call::kWriteAt, writes, Fault::kShort, ENOSPC,
+       STG_E_MEDIUMFULL},
+      {"I/O error on the flush", Call::kSync, 1, Fault::kError, EIO, STG_E_WRITEFAULT},
   };
   for (const Case& c : cases) {
     fixture::ScratchDir dir;
     const std::string path = dir.Put("fault.doc", original);
     fixture::FaultySystemCalls faulty;
-    faulty.BreakWrite(c.call, Fault::kError, c.error);
+    faulty.Break(c.n, c.fault, c.error, c.call, "/fault.doc");
     {
       Opened opened = OpenDocument(path);
       ScopedSystemCalls scoped(faulty);
       const auto summary = opened.file->FindRootStream(kSummary16);
       EXPECT_EQ(opened.file->ReplaceStream(*summary, kMoved), c.expected) << c.what;
+      EXPECT_NE(opened.file->LastError().find("put back"), std::string::npos) << c.what;
       std::string bytes;
       EXPECT_EQ(opened.file->ReadStream(*summary, bytes), STG_E_REVERTED) << c.what;
       EXPECT_EQ(opened.file->ReplaceStream(*summary, kMoved), STG_E_REVERTED) << c.what;
       EXPECT_FALSE(opened.file->FindRootStream(kSummary16)) << c.what;
-      EXPECT_EQ(faulty.writesAndSyncs(), c.call) << c.what << ": nothing after the failure";
-    }
-    if (c.call == 1) {
+      // Put back at once, not left for the next open.
       EXPECT_EQ(fixture::ReadWholeFile(path), original) << c.what;
+      EXPECT_FALSE(std::filesystem::exists(path + ".tavrin-journal")) << c.what;
     }
     EXPECT_EQ(OpenDocument(path).hr, S_OK) << c.what << ": the lock went with the object";
   }
 }
 
-TEST(SeamTest, ACrashMidCommitLeavesTheObjectRetired) {
+TEST(SeamTest, ACrashMidCommitLeavesTheObjectRetiredAndTheNextOpenRollsBack) {
   fixture::ScratchDir dir;
-  const std::string path = dir.Put("crash.doc", SampleDocument().Build().bytes);
+  const std::string original = SampleDocument().Build().bytes;
+  const std::string path = dir.Put("crash.doc", original);
   fixture::FaultySystemCalls crashing;
-  crashing.BreakWrite(2, Fault::kCrash);
-  Opened opened = OpenDocument(path);
-  ScopedSystemCalls scoped(crashing);
-  const auto summary = opened.file->FindRootStream(kSummary16);
-  EXPECT_THROW(opened.file->ReplaceStream(*summary, kMoved), fixture::SimulatedCrash);
-  EXPECT_EQ(opened.file->ReplaceStream(*summary, kMoved), STG_E_REVERTED);
+  crashing.Break(2, Fault::kCrash, 0, Call::kWriteAt, "/crash.doc");
+  {
+    Opened opened = OpenDocument(path);
+    ScopedSystemCalls scoped(crashing);
+    const auto summary = opened.file->FindRootStream(kSummary16);
+    EXPECT_THROW(opened.file->ReplaceStream(*summary, kMoved), fixture::SimulatedCrash);
+    EXPECT_EQ(opened.file->ReplaceStream(*summary, kMoved), STG_E_REVERTED);
+  }
+  EXPECT_NE(fixture::ReadWholeFile(path), original) << "the first write went through";
+  EXPECT_EQ(OpenDocument(path).hr, S_OK);
+  EXPECT_EQ(fixture::ReadWholeFile(path), original);
+  EXPECT_FALSE(std::filesystem::exists(path + ".tavrin-journal"));
 }
 
 TEST(SeamTest, AShortWriteIsCarriedOnToTheEnd) {
   fixture::ScratchDir dir;
   const std::string path = dir.Put("short.doc", SampleDocument().Build().bytes);
   fixture::FaultySystemCalls partial;
-  partial.BreakWrite(1, Fault::kShortWrite);
+  partial.Break(1, Fault::kShort, 0, Call::kWriteAt, "/short.doc");
   {
     Opened opened = OpenDocument(path);
     ScopedSystemCalls scoped(partial);

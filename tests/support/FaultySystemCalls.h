@@ -1,14 +1,15 @@
 #pragma once
-// A stand-in for the engine's operating-system seam that counts every call
-// and can break one: fail the Nth write or flush with an error, write only
-// part of it, or stop dead as a crash would (no write from then on reaches the
-// file, and the call that hit it throws).
+// A stand-in for the engine's operating-system seam that records every call
+// and can break any one of them: fail it with an errno, make a read or write
+// do only half its work, or stop dead as a crash would (no call from then on
+// changes any file, and the call that hit it throws).
 
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
-#include <utility>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/storage/File.h"
@@ -21,39 +22,87 @@ struct SimulatedCrash : std::runtime_error {
 
 class FaultySystemCalls : public storage::SystemCalls {
  public:
-  enum class Fault { kNone, kError, kShortWrite, kCrash };
+  enum class Call {
+    kOpen,
+    kSetLock,
+    kReadAt,
+    kWriteAt,
+    kSync,
+    kTruncate,
+    kStat,
+    kClose,
+    kUnlink,
+    kRealPath
+  };
+  enum class Fault {
+    kError,  // the call fails with the errno given
+    // A read or write does half of what was asked. With an errno, the call
+    // after it fails with that errno: a disk that filled up midway.
+    kShort,
+    // The process stops: the call is not made and throws SimulatedCrash,
+    // and every later call that would change a file pretends to succeed and
+    // does nothing. A Close, often made by a destructor, returns instead of
+    // throwing.
+    kCrash,
+  };
+  // A call as made, with the path of the file or folder it was made on.
+  struct Made {
+    Call call;
+    std::string file;
+  };
 
-  // Breaks the `n`th (1-based) call of WriteAt or Sync, counted together.
-  void BreakWrite(std::size_t n, Fault fault, int error = 0) {
-    breakAt_ = n;
-    fault_ = fault;
-    error_ = error;
-  }
+  FaultySystemCalls() = default;
+  FaultySystemCalls(const FaultySystemCalls&) = delete;
+  FaultySystemCalls& operator=(const FaultySystemCalls&) = delete;
 
-  std::size_t reads() const { return reads_; }
+  // Breaks the `n`th (1-based) call among those that are `call` (any call,
+  // when not given) made on a path that ends in `file` (any, when empty).
+  void Break(std::size_t n, Fault fault, int error = 0, std::optional<Call> call = std::nullopt,
+             std::string file = {});
+
+  const std::vector<Made>& made() const { return made_; }
+  std::size_t Count(Call call, std::string_view file = {}) const;
+  std::size_t reads() const { return Count(Call::kReadAt); }
   std::uint64_t bytesRead() const { return bytesRead_; }
-  std::size_t writesAndSyncs() const { return writesAndSyncs_; }
-  std::uint64_t bytesWritten() const { return bytesWritten_; }
-  // Every range written, as (offset, length).
-  const std::vector<std::pair<std::uint64_t, std::size_t>>& written() const { return written_; }
+  std::size_t writesAndSyncs() const { return Count(Call::kWriteAt) + Count(Call::kSync); }
+  bool crashed() const { return dead_; }
 
+  int Open(const char* path, int flags, mode_t mode) override;
+  int SetLock(int fd, struct flock& lock) override;
   ssize_t ReadAt(int fd, void* buffer, std::size_t count, off_t offset) override;
   ssize_t WriteAt(int fd, const void* buffer, std::size_t count, off_t offset) override;
   int Sync(int fd) override;
+  int Truncate(int fd, off_t length) override;
+  int Stat(int fd, struct stat& info) override;
+  int Close(int fd) override;
+  int Unlink(const char* path) override;
+  int RealPath(const char* path, std::string& resolved) override;
+
+ protected:
+  // Runs once, when the crash hits, before the call throws.
+  virtual void OnCrash() {}
 
  private:
-  // The fault for the call being made, if it is the one to break.
-  std::optional<Fault> Hit();
+  enum class Verdict { kProceed, kFail, kShorten, kDead };
+  // Records the call and says what becomes of it; errno is set for kFail.
+  Verdict Enter(Call call, std::string file);
 
-  std::size_t breakAt_ = 0;
-  Fault fault_ = Fault::kNone;
-  int error_ = 0;
+  struct Target {
+    std::size_t n = 0;
+    Fault fault = Fault::kError;
+    int error = 0;
+    std::optional<Call> call;
+    std::string file;
+  };
+  std::optional<Target> target_;
+  std::size_t matching_ = 0;
+  int pendingError_ = 0;
   bool dead_ = false;
-  std::size_t reads_ = 0;
+  std::vector<Made> made_;
   std::uint64_t bytesRead_ = 0;
-  std::size_t writesAndSyncs_ = 0;
-  std::uint64_t bytesWritten_ = 0;
-  std::vector<std::pair<std::uint64_t, std::size_t>> written_;
 };
+
+// The path an open descriptor refers to, as the system names it.
+std::string PathOfDescriptor(int fd);
 
 }  // namespace tavrin::fixture
