@@ -156,5 +156,37 @@ TEST_F(AccessFrameTest, AWriteTheSetsCodePageCannotHoldIsRefusedWithItsCode) {
   EXPECT_EQ(ReadWholeFile(path), before);
 }
 
+// A journal that cannot be used may stand for a half-changed document, which
+// only the user can judge: the message names it, whether it stops the open
+// or turns up in the way of a write.
+TEST_F(AccessFrameTest, AnUnusableJournalIsNamedInTheMessage) {
+  std::string path = testing::TestDocument{testing::SummaryWith("t", "a", 1)}.WriteTo(dir, "j.doc");
+  const std::string before = ReadWholeFile(path);
+  const std::string journal = std::filesystem::canonical(path).string() + ".tavrin-journal";
+  const std::string expected =
+      Cp932(
+          "ジャーナルファイルが残っています。文書が途中まで変更されている可能性があります。"
+          "文書とジャーナルファイルを確認してから、ジャーナルファイルを削除してください") +
+      "\r\n" + journal;
+  EXPECT_EQ(UnusableJournalMessage(path), expected);
+
+  WritePropertySet(path, storage::FMTID_SummaryInformation, 18, dialogs,
+                   [&](std::span<PROPVARIANT> values, KeptTexts& texts) {
+                     fixture::WriteWholeFile(journal, "in the way");
+                     values[0].pszVal = texts.Keep("changed");
+                   });
+  EXPECT_EQ(Messages(), std::vector<std::string>{expected});
+  EXPECT_EQ(ReadWholeFile(path), before);
+  EXPECT_EQ(ReadWholeFile(journal), "in the way");
+
+  // Sealed, so its document may have been touched, but failing its check.
+  dialogs.Clear();
+  fixture::WriteWholeFile(journal,
+                          std::string("TVRNJRNL\x01\0\0\0SEAL", 16) + std::string(40, 'x'));
+  EXPECT_FALSE(Read(path));
+  EXPECT_EQ(Messages(), std::vector<std::string>{expected});
+  EXPECT_TRUE(std::filesystem::exists(journal));
+}
+
 }  // namespace
 }  // namespace tavrin

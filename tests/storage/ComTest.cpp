@@ -167,8 +167,11 @@ TEST_F(ComTest, AReuseScopeOpensAFileOnceAndClosesItAtItsEnd) {
 TEST_F(ComTest, AFileWhoseWriteFailedIsNotKept) {
   const std::string path = Document();
   fixture::FaultySystemCalls faulty;
-  faulty.Break(1, fixture::FaultySystemCalls::Fault::kError, EIO,
-               fixture::FaultySystemCalls::Call::kWriteAt, "/d.doc");
+  faulty.Break({.n = 1,
+                .fault = fixture::FaultySystemCalls::Fault::kError,
+                .error = EIO,
+                .call = fixture::FaultySystemCalls::Call::kWriteAt,
+                .file = "/d.doc"});
   storage::ScopedSystemCalls scoped(faulty);
   const StorageReuseScope scope;
   {

@@ -58,7 +58,8 @@ TEST(SeamTest, AFailedWriteIsTheResultPutsTheDocumentBackAndRetiresTheObject) {
     fixture::ScratchDir dir;
     const std::string path = dir.Put("fault.doc", original);
     fixture::FaultySystemCalls faulty;
-    faulty.Break(c.n, c.fault, c.error, c.call, "/fault.doc");
+    faulty.Break(
+        {.n = c.n, .fault = c.fault, .error = c.error, .call = c.call, .file = "/fault.doc"});
     {
       Opened opened = OpenDocument(path);
       ScopedSystemCalls scoped(faulty);
@@ -82,7 +83,7 @@ TEST(SeamTest, ACrashMidCommitLeavesTheObjectRetiredAndTheNextOpenRollsBack) {
   const std::string original = SampleDocument().Build().bytes;
   const std::string path = dir.Put("crash.doc", original);
   fixture::FaultySystemCalls crashing;
-  crashing.Break(2, Fault::kCrash, 0, Call::kWriteAt, "/crash.doc");
+  crashing.Break({.n = 2, .fault = Fault::kCrash, .call = Call::kWriteAt, .file = "/crash.doc"});
   {
     Opened opened = OpenDocument(path);
     ScopedSystemCalls scoped(crashing);
@@ -100,7 +101,7 @@ TEST(SeamTest, AShortWriteIsCarriedOnToTheEnd) {
   fixture::ScratchDir dir;
   const std::string path = dir.Put("short.doc", SampleDocument().Build().bytes);
   fixture::FaultySystemCalls partial;
-  partial.Break(1, Fault::kShort, 0, Call::kWriteAt, "/short.doc");
+  partial.Break({.n = 1, .fault = Fault::kShort, .call = Call::kWriteAt, .file = "/short.doc"});
   {
     Opened opened = OpenDocument(path);
     ScopedSystemCalls scoped(partial);

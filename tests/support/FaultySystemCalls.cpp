@@ -22,12 +22,6 @@ std::string PathOfDescriptor(int fd) {
   return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
 }
 
-void FaultySystemCalls::Break(std::size_t n, Fault fault, int error, std::optional<Call> call,
-                              std::string file) {
-  target_ = Target{n, fault, error, call, std::move(file)};
-  matching_ = 0;
-}
-
 std::size_t FaultySystemCalls::Count(Call call, std::string_view file) const {
   return static_cast<std::size_t>(std::count_if(made_.begin(), made_.end(), [&](const Made& m) {
     return m.call == call && EndsWith(m.file, file);
@@ -43,7 +37,11 @@ FaultySystemCalls::Verdict FaultySystemCalls::Enter(Call call, std::string file)
     errno = std::exchange(pendingError_, 0);
     return Verdict::kFail;
   }
-  if (!matches || ++matching_ != target_->n) return Verdict::kProceed;
+  if (!matches) return Verdict::kProceed;
+  ++matching_;
+  if (matching_ < target_->n || (matching_ > target_->n && !target_->lasting)) {
+    return Verdict::kProceed;
+  }
   switch (target_->fault) {
     case Fault::kError:
       errno = target_->error;

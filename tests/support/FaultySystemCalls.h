@@ -55,10 +55,22 @@ class FaultySystemCalls : public storage::SystemCalls {
   FaultySystemCalls(const FaultySystemCalls&) = delete;
   FaultySystemCalls& operator=(const FaultySystemCalls&) = delete;
 
-  // Breaks the `n`th (1-based) call among those that are `call` (any call,
-  // when not given) made on a path that ends in `file` (any, when empty).
-  void Break(std::size_t n, Fault fault, int error = 0, std::optional<Call> call = std::nullopt,
-             std::string file = {});
+  // Which call breaks, and how: the `n`th (1-based) among those that are
+  // `call` (any call, when not given) made on a path that ends in `file`
+  // (any, when empty), and with `lasting` every such call after it too, as a
+  // disk that went bad stays bad.
+  struct Breakage {
+    std::size_t n = 0;
+    Fault fault = Fault::kError;
+    int error = 0;
+    std::optional<Call> call = std::nullopt;
+    std::string file = {};
+    bool lasting = false;
+  };
+  void Break(Breakage breakage) {
+    target_ = std::move(breakage);
+    matching_ = 0;
+  }
 
   const std::vector<Made>& made() const { return made_; }
   std::size_t Count(Call call, std::string_view file = {}) const;
@@ -87,14 +99,7 @@ class FaultySystemCalls : public storage::SystemCalls {
   // Records the call and says what becomes of it; errno is set for kFail.
   Verdict Enter(Call call, std::string file);
 
-  struct Target {
-    std::size_t n = 0;
-    Fault fault = Fault::kError;
-    int error = 0;
-    std::optional<Call> call;
-    std::string file;
-  };
-  std::optional<Target> target_;
+  std::optional<Breakage> target_;
   std::size_t matching_ = 0;
   int pendingError_ = 0;
   bool dead_ = false;
