@@ -268,8 +268,10 @@ Status File::WriteAt(std::uint64_t offset, std::string_view bytes) {
     // A write that makes no progress will not make any on retry either.
     if (n == 0) return WriteFailure(ENOSPC, offset + done);
     done += static_cast<std::size_t>(n);
+    // Counted as it goes: a write that fails midway may already have made
+    // the file longer, and a rollback must know to cut it back.
+    if (offset + done > size_) size_ = offset + done;
   }
-  if (offset + done > size_) size_ = offset + done;
   return {};
 }
 

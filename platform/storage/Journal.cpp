@@ -76,9 +76,9 @@ Status RestoreDocument(File& document, const JournalContent& content) {
       return written;
     }
   }
-  if (document.size() != content.originalLength) {
-    if (Status cut = document.Truncate(content.originalLength); !cut.ok()) return cut;
-  }
+  // Cut even when the length looks right: a write that failed may have made
+  // the file longer than anyone counted.
+  if (Status cut = document.Truncate(content.originalLength); !cut.ok()) return cut;
   return document.Sync();
 }
 

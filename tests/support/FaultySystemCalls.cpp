@@ -98,7 +98,10 @@ int FaultySystemCalls::Sync(int fd) {
   const Verdict verdict = Enter(Call::kSync, PathOfDescriptor(fd));
   if (verdict == Verdict::kDead) return 0;
   if (verdict == Verdict::kFail) return -1;
-  return SystemCalls::Sync(fd);
+  // A test's files need not reach the disk, and waiting for them would make
+  // a loop over thousands of faults slow; what counts is that the call is
+  // made, on a descriptor that is open.
+  return ::fcntl(fd, F_GETFD) < 0 ? -1 : 0;
 }
 
 int FaultySystemCalls::Truncate(int fd, off_t length) {

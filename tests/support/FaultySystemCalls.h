@@ -2,7 +2,8 @@
 // A stand-in for the engine's operating-system seam that records every call
 // and can break any one of them: fail it with an errno, make a read or write
 // do only half its work, or stop dead as a crash would (no call from then on
-// changes any file, and the call that hit it throws).
+// changes any file, and the call that hit it throws). Its fsync checks the
+// descriptor and returns without waiting for the disk.
 
 #include <cstddef>
 #include <cstdint>
