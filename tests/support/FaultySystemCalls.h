@@ -73,6 +73,12 @@ class FaultySystemCalls : public storage::SystemCalls {
     matching_ = 0;
   }
 
+  // The crash, now, between two calls.
+  void CrashNow() {
+    dead_ = true;
+    OnCrash();
+  }
+
   const std::vector<Made>& made() const { return made_; }
   std::size_t Count(Call call, std::string_view file = {}) const;
   std::size_t reads() const { return Count(Call::kReadAt); }
