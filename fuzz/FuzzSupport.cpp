@@ -1,6 +1,6 @@
 #include "fuzz/FuzzSupport.h"
 
-#include <sys/mman.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -67,7 +67,9 @@ std::string Input::Rest() {
   return Bytes(rest_.size());
 }
 
-MemoryFile::MemoryFile(std::string_view bytes) : fd_(memfd_create("tavrin-fuzz", MFD_CLOEXEC)) {
+MemoryFile::MemoryFile(std::string_view bytes) {
+  path_ = ScratchFolder() + "/document-XXXXXX";
+  fd_ = ::mkostemp(path_.data(), O_CLOEXEC);
   FUZZ_CHECK(fd_ >= 0);
   for (std::size_t done = 0; done < bytes.size();) {
     ssize_t wrote = ::write(fd_, bytes.data() + done, bytes.size() - done);
@@ -75,11 +77,11 @@ MemoryFile::MemoryFile(std::string_view bytes) : fd_(memfd_create("tavrin-fuzz",
     FUZZ_CHECK(wrote > 0);
     done += static_cast<std::size_t>(wrote);
   }
-  path_ = "/proc/self/fd/" + std::to_string(fd_);
 }
 
 MemoryFile::~MemoryFile() {
   ::close(fd_);
+  ::unlink(path_.c_str());
 }
 
 std::string MemoryFile::Contents() const {

@@ -45,8 +45,9 @@ class Input {
   std::string_view rest_;
 };
 
-// A file that lives in memory only, named by a path that any open() can use,
-// so a target pays no disk for it and leaves nothing behind.
+// A file in the scratch folder (in memory where the machine has /dev/shm),
+// removed when the object goes. A real folder entry, not an anonymous file:
+// a document changes only with its journal beside it.
 class MemoryFile {
  public:
   explicit MemoryFile(std::string_view bytes);

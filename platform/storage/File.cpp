@@ -172,7 +172,10 @@ Status File::Open(const std::string& path, std::unique_ptr<File>& out) {
     return {STG_E_ACCESSDENIED, "\"" + path + "\" is read-only"};
   }
   if (Status locked = LockForExclusiveUse(fd); !locked.ok()) return locked;
-  if (os.RealPath(path.c_str(), file->path_) != 0) return OpenFailure(path, errno);
+  // A file with no name in any folder (an anonymous or deleted one) keeps
+  // the name it was opened by; no journal can be made beside that, so it
+  // can be read but never changed.
+  if (os.RealPath(path.c_str(), file->path_) != 0) file->path_ = path;
 
   file->size_ = static_cast<std::uint64_t>(info.st_size);
   out = std::move(file);

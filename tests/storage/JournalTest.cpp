@@ -5,7 +5,9 @@
 #include "platform/storage/Journal.h"
 
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <filesystem>
@@ -172,6 +174,27 @@ TEST_F(JournalTest, TheJournalIsFoundWhateverNameTheDocumentIsOpenedBy) {
   EXPECT_EQ(ReadWholeFile(path), original);
   EXPECT_FALSE(std::filesystem::exists(journal));
   EXPECT_EQ(JournalPathOf(link), std::filesystem::canonical(path).string() + ".tavrin-journal");
+}
+
+// A document with no name in any folder has nowhere to keep a journal: it
+// can be read, never changed.
+TEST_F(JournalTest, AnAnonymousDocumentIsReadButNeverChanged) {
+  const int fd = memfd_create("anonymous.doc", MFD_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(write(fd, original.data(), original.size()), static_cast<ssize_t>(original.size()));
+  {
+    Opened document = OpenDocument("/proc/self/fd/" + std::to_string(fd));
+    ASSERT_EQ(document.hr, S_OK) << document.error;
+    EXPECT_EQ(Summary(*document.file), Pattern(400, 1));
+    EXPECT_TRUE(
+        FAILED(document.file->ReplaceStream(*document.file->FindRootStream(kSummary16), moved)));
+    EXPECT_TRUE(document.file->usable());
+  }
+  std::string now(original.size() + 1, '\0');
+  EXPECT_EQ(pread(fd, now.data(), now.size(), 0), static_cast<ssize_t>(original.size()));
+  now.pop_back();
+  EXPECT_EQ(now, original);
+  close(fd);
 }
 
 TEST_F(JournalTest, AJournalWhoseChangeNeverBeganIsRemovedAndTheDocumentLeftAlone) {
