@@ -137,7 +137,11 @@ class FaultLoop {
   explicit FaultLoop(const Scenario& scenario) : scenario_(scenario) {
     original_ = dir_.Put("original.doc", scenario.before);
     FaultySystemCalls counting;
-    const std::string path = dir_.Put("intended.doc", scenario.before);
+    // Named as the document the faults will meet, so that the calls read
+    // the same.
+    std::filesystem::create_directory(dir_.path() / "intended");
+    const std::string path = (dir_.path() / "intended" / "doc.doc").string();
+    fixture::WriteWholeFile(path, scenario.before);
     {
       Opened opened = OpenDocument(path);
       ScopedSystemCalls scoped(counting);

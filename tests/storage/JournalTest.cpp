@@ -303,7 +303,11 @@ TEST_F(JournalTest, AChangeWithoutAWayBackIsRefusedBeforeTheDocumentIsTouched) {
         .file = ".tavrin-journal"},
        STG_E_WRITEFAULT},
       {"a failed flush of the folder",
-       {.n = 1, .fault = Fault::kError, .error = EIO, .call = Call::kSync},
+       {.n = 1,
+        .fault = Fault::kError,
+        .error = EIO,
+        .call = Call::kSync,
+        .file = "/" + dir.path().filename().string()},
        STG_E_WRITEFAULT},
   };
   for (const Case& c : cases) {
