@@ -1,8 +1,9 @@
 // The compound-file engine.
 //
 // Invariants
-//  1. Every call on the file system goes through File, the one seam tests
-//     can break, and the document is held under an exclusive
+//  1. Every call on the file system, on the document, its journal or their
+//     folder, goes through SystemCalls (File.h), the one seam tests can
+//     break, and the document is held under an exclusive
 //     open-file-description lock from Open until the object is destroyed.
 //  2. Nothing read from the file is followed before it is checked: every
 //     sector number against the sectors the file holds and the FAT's reach,
