@@ -4,9 +4,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <string_view>
 
 namespace tavrin::storage {
 
@@ -46,7 +48,33 @@ int SystemCalls::Unlink(const char* path) {
   return ::unlink(path);
 }
 
-int SystemCalls::RealPath(const char* path, std::string& resolved) {
+int SystemCalls::RealPath(int fd, const char* path, std::string& resolved) {
+  if (fd >= 0) {
+    // The kernel keeps the name it opened the file by, links resolved: one
+    // call, where resolving `path` would take one per folder on the way.
+    const std::string link = "/proc/self/fd/" + std::to_string(fd);
+    std::string target(PATH_MAX, '\0');
+    const ssize_t length = ::readlink(link.c_str(), target.data(), target.size());
+    if (length > 0 && static_cast<std::size_t>(length) < target.size() && target[0] == '/') {
+      target.resize(static_cast<std::size_t>(length));
+      constexpr std::string_view kGone = " (deleted)";
+      if (!target.ends_with(kGone)) {
+        resolved = std::move(target);
+        return 0;
+      }
+      // A name that really ends so is told apart from a file that has none
+      // by whether that name leads to this very file.
+      struct stat named {};
+      struct stat open {};
+      if (::stat(target.c_str(), &named) == 0 && ::fstat(fd, &open) == 0 &&
+          named.st_dev == open.st_dev && named.st_ino == open.st_ino) {
+        resolved = std::move(target);
+        return 0;
+      }
+      errno = ENOENT;
+      return -1;
+    }
+  }
   const std::unique_ptr<char, decltype(&std::free)> real(::realpath(path, nullptr), &std::free);
   if (!real) return -1;
   resolved = real.get();
@@ -175,7 +203,7 @@ Status File::Open(const std::string& path, std::unique_ptr<File>& out) {
   // A file with no name in any folder (an anonymous or deleted one) keeps
   // the name it was opened by; no journal can be made beside that, so it
   // can be read but never changed.
-  if (os.RealPath(path.c_str(), file->path_) != 0) file->path_ = path;
+  if (os.RealPath(fd, path.c_str(), file->path_) != 0) file->path_ = path;
 
   file->size_ = static_cast<std::uint64_t>(info.st_size);
   out = std::move(file);

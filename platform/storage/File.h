@@ -34,8 +34,12 @@ class SystemCalls {
   virtual int Stat(int fd, struct stat& info);
   virtual int Close(int fd);
   virtual int Unlink(const char* path);
-  // realpath(3): 0 and the absolute path with no symbolic link in it, or -1.
-  virtual int RealPath(const char* path, std::string& resolved);
+  // 0 and the absolute path, with no symbolic link in it, of the file `path`
+  // names, or -1. Given the file's open descriptor `fd`, the system's own
+  // name for it is read in one call; otherwise, or where the system does not
+  // offer that, each part of `path` is resolved as realpath(3) does. A file
+  // with no name in any folder gives -1.
+  virtual int RealPath(int fd, const char* path, std::string& resolved);
 };
 
 // The calls currently in force: the real ones unless a test installed others.

@@ -41,7 +41,9 @@ std::string JournalPathFor(std::string_view documentPath) {
 
 std::string JournalPathOf(const std::string& documentPath) {
   std::string resolved;
-  if (ActiveSystemCalls().RealPath(documentPath.c_str(), resolved) != 0) resolved = documentPath;
+  if (ActiveSystemCalls().RealPath(-1, documentPath.c_str(), resolved) != 0) {
+    resolved = documentPath;
+  }
   return JournalPathFor(resolved);
 }
 

@@ -133,9 +133,9 @@ int FaultySystemCalls::Unlink(const char* path) {
   return SystemCalls::Unlink(path);
 }
 
-int FaultySystemCalls::RealPath(const char* path, std::string& resolved) {
+int FaultySystemCalls::RealPath(int fd, const char* path, std::string& resolved) {
   if (Enter(Call::kRealPath, path) == Verdict::kFail) return -1;
-  return SystemCalls::RealPath(path, resolved);
+  return SystemCalls::RealPath(fd, path, resolved);
 }
 
 }  // namespace tavrin::fixture

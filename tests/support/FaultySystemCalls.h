@@ -95,7 +95,7 @@ class FaultySystemCalls : public storage::SystemCalls {
   int Stat(int fd, struct stat& info) override;
   int Close(int fd) override;
   int Unlink(const char* path) override;
-  int RealPath(const char* path, std::string& resolved) override;
+  int RealPath(int fd, const char* path, std::string& resolved) override;
 
  protected:
   // Runs once, when the crash hits, before the call throws.
