@@ -147,6 +147,7 @@ void PropertySetStream::DecodeProperties() {
         return;
       }
       property.valueSize = decoded.size;
+      property.reach = decoded.reach;
       property.value = std::move(decoded.value);
     };
     // The code page first: the strings of the set depend on it. A set that

@@ -50,6 +50,11 @@ struct Property {
   // Bytes of the typed value, tag included, padding excluded; 0 when the
   // type is one we only carry, and for PROPID 0.
   std::uint64_t valueSize = 0;
+  // Bytes from `position` that what a read hands out depends on: at least the
+  // type tag and the value. More than `slotSize` only when the value reads
+  // bytes that something else points at (damaged or hostile sets); 0 for
+  // PROPID 0, which is never read.
+  std::uint64_t reach = 0;
   // S_OK, or why this property cannot be read (its offset or a length in it
   // reaches past its section).
   HRESULT status = S_OK;
@@ -120,9 +125,16 @@ class PropertySetStream {
   // STG_E_UNIMPLEMENTEDFUNCTION for a changed value of a type we only carry;
   // STG_E_INVALIDPARAMETER for a PROPSPEC that is not a PROPID, a lengths
   // mismatch, or a change to PROPID 0 or to the code page; STG_E_INVALIDHEADER
-  // when the changed property's value reaches into the next one's bytes;
-  // E_FAIL if the result, parsed again, did not keep every unchanged
-  // property's bytes (a fault of ours, never expected).
+  // when the changed property overlaps something: it reads bytes that are
+  // not its own (past its slot into another property's, or inside a
+  // section's size, count and offset table), or another property reads bytes
+  // of its slot or of the table of a section holding it. Such a set is
+  // malformed, and the change would change a value nobody changed; this is
+  // decided before anything is built, and properties clear of any overlap
+  // can still change. STG_E_INVALIDHEADER too when a section's declared size,
+  // running past the end of the stream, would outgrow its 32-bit field as the
+  // stream grows. E_FAIL if the result, parsed again, did not keep every
+  // unchanged property's bytes (a fault of ours, never expected).
   HRESULT WriteMultiple(std::size_t section, std::span<const PROPSPEC> ids,
                         std::span<const PROPVARIANT> values, std::string& newStream) const;
 

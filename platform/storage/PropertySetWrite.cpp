@@ -8,7 +8,10 @@
 //  3. After the splice, every field that locates something (section offsets
 //     in the header, section sizes, property offsets) is recomputed by
 //     mapping the old position it named to the new one.
-//  4. The result is parsed again and must show the same sections and
+//  4. No property but a changed one reads bytes the write rewrites, and a
+//     changed one reads only its own: where they overlap, the write is
+//     refused before the splice.
+//  5. The result is parsed again and must show the same sections and
 //     properties, each unchanged property with the same bytes; otherwise the
 //     write is refused and the caller's stream stays as it was.
 
@@ -42,19 +45,73 @@ bool SharesPosition(const std::vector<Section>& sections, const Property& proper
   return false;
 }
 
+// Old stream bytes [start, end).
+struct Range {
+  std::uint64_t start = 0;
+  std::uint64_t end = 0;
+  bool Meets(const Range& other) const { return start < other.end && other.start < end; }
+};
+
+// Bytes a property reads that are not its own to read: past its slot, into
+// what something else points at, or inside a section's size, count and
+// offset table. A writer's mistake or damage that still reads fine.
+struct Intrusion {
+  const Property* owner = nullptr;
+  Range bytes;
+};
+
+Range TableOf(const Section& section) {
+  return {section.offset, section.offset + 8 + 8 * std::uint64_t{section.properties.size()}};
+}
+
+std::vector<Intrusion> IntrusionsOf(const std::vector<Section>& sections) {
+  std::vector<Intrusion> found;
+  for (const Section& section : sections) {
+    for (const Property& property : section.properties) {
+      const Range read{property.position,
+                       property.position + std::max(property.slotSize, property.reach)};
+      if (property.reach > property.slotSize) {
+        found.push_back({&property, {property.position + property.slotSize, read.end}});
+      }
+      if (std::any_of(sections.begin(), sections.end(),
+                      [&](const Section& other) { return TableOf(other).Meets(read); })) {
+        found.push_back({&property, read});
+      }
+    }
+  }
+  return found;
+}
+
+// True when changing `property` would change bytes that another property
+// reads, or when it reads bytes that are not its own. Either way nobody can
+// tell which bytes belong to whom, and a change would change what nobody
+// changed. A change rewrites the property's slot and, as it moves what
+// follows, the table of every section holding it.
+bool OverlapsAt(const std::vector<Section>& sections, const std::vector<Intrusion>& intrusions,
+                const Property& property) {
+  if (intrusions.empty()) return false;
+  std::vector<Range> rewritten{{property.position, property.position + property.slotSize}};
+  for (const Section& section : sections) {
+    if (property.position >= section.offset && property.position < section.offset + section.size) {
+      rewritten.push_back(TableOf(section));
+    }
+  }
+  return std::any_of(intrusions.begin(), intrusions.end(), [&](const Intrusion& intrusion) {
+    return intrusion.owner == &property ||
+           std::any_of(rewritten.begin(), rewritten.end(),
+                       [&](const Range& range) { return range.Meets(intrusion.bytes); });
+  });
+}
+
 // The edit that stores `body` (the encoded value of type `type`) for `property`.
-HRESULT MakeEdit(const std::vector<Section>& sections, const Property& property,
-                 std::string_view oldBytes, VARTYPE type, const std::string& body, Edit& edit) {
+Edit MakeEdit(const std::vector<Section>& sections, const Property& property,
+              std::string_view oldBytes, VARTYPE type, const std::string& body) {
+  Edit edit;
   edit.owner = &property;
   edit.start = property.position;
   const bool shared = SharesPosition(sections, property);
   const int fixed = FixedValueSize(type);
   const bool sameType = type == property.type && property.valueSize != 0;
-  if (sameType && property.valueSize > property.slotSize) {
-    // The value reaches into bytes something else points at: we cannot tell
-    // which of them are its own, so we do not touch it.
-    return STG_E_INVALIDHEADER;
-  }
   if (sameType && fixed > 0 && !shared) {
     // A same-size value is overwritten where it stands; the tag, the
     // padding (or its absence) and any gap after it stay as they were.
@@ -62,7 +119,7 @@ HRESULT MakeEdit(const std::vector<Section>& sections, const Property& property,
     edit.bytes.assign(oldBytes);
     edit.bytes.replace(4, static_cast<std::size_t>(fixed), body, 0,
                        static_cast<std::size_t>(fixed));
-    return S_OK;
+    return edit;
   }
   if (sameType) {
     edit.bytes.assign(oldBytes.substr(0, 4));
@@ -81,7 +138,7 @@ HRESULT MakeEdit(const std::vector<Section>& sections, const Property& property,
   } else {
     edit.end = property.position + std::min(property.slotSize, RoundUp4(property.valueSize));
   }
-  return S_OK;
+  return edit;
 }
 
 // Where old positions land in the new stream.
@@ -124,7 +181,7 @@ class PositionMap {
   std::vector<Copy> copies_;
 };
 
-// Invariant 4: the new stream parses to the same layout, and every property
+// Invariant 5: the new stream parses to the same layout, and every property
 // that was not edited has kept its bytes.
 bool SameLayoutExceptEdits(const PropertySetStream& before, const PropertySetStream& after,
                            const std::vector<Edit>& edits) {
@@ -143,10 +200,9 @@ bool SameLayoutExceptEdits(const PropertySetStream& before, const PropertySetStr
       bool edited = std::any_of(edits.begin(), edits.end(),
                                 [&](const Edit& edit) { return edit.owner == &a; });
       if (edited) continue;
-      // A value may reach past its slot into the next property's bytes (a
-      // writer's mistake that reads fine); then every byte it reads must be
-      // as it was, or a property nobody changed would change.
-      std::uint64_t reach = std::max(a.slotSize, a.valueSize);
+      // A value that reaches past its slot must read every byte as it was.
+      // Invariant 4 refuses such writes already; this is the last guard.
+      std::uint64_t reach = std::max(a.slotSize, a.reach);
       if (before.BytesOf(a) != after.BytesOf(b) ||
           std::string_view(before.Bytes()).substr(a.position, reach) !=
               std::string_view(after.Bytes()).substr(b.position, reach)) {
@@ -172,6 +228,7 @@ HRESULT PropertySetStream::WriteMultiple(std::size_t section, std::span<const PR
   std::map<PROPID, std::size_t> lastEntry;
   for (std::size_t i = 0; i < ids.size(); ++i) lastEntry[ids[i].propid] = i;
 
+  const std::vector<Intrusion> intrusions = IntrusionsOf(sections_);
   std::vector<Edit> edits;
   for (const auto& [id, index] : lastEntry) {
     const PROPVARIANT& value = values[index];
@@ -184,14 +241,10 @@ HRESULT PropertySetStream::WriteMultiple(std::size_t section, std::span<const PR
     // Every string of the set is stored in its code page; a new one would
     // make them all read differently.
     if (id == PID_CODEPAGE) return STG_E_INVALIDPARAMETER;
+    if (OverlapsAt(sections_, intrusions, *property)) return STG_E_INVALIDHEADER;
     std::string body;
     if (HRESULT hr = EncodeValue(value, target.codePage, body); FAILED(hr)) return hr;
-    Edit edit;
-    if (HRESULT hr = MakeEdit(sections_, *property, BytesOf(*property), value.vt, body, edit);
-        FAILED(hr)) {
-      return hr;
-    }
-    edits.push_back(std::move(edit));
+    edits.push_back(MakeEdit(sections_, *property, BytesOf(*property), value.vt, body));
   }
   if (edits.empty()) {
     newStream = bytes_;
@@ -218,6 +271,9 @@ HRESULT PropertySetStream::WriteMultiple(std::size_t section, std::span<const PR
     std::optional<std::uint64_t> start = map.Map(old.offset);
     std::optional<std::uint64_t> end = map.Map(std::uint64_t{old.offset} + old.declaredSize);
     if (!start || !end) return STG_E_INVALIDHEADER;
+    // A size claiming far past the end of the stream moves with the end; one
+    // that no longer fits its field cannot be kept.
+    if (*end - *start > std::numeric_limits<std::uint32_t>::max()) return STG_E_INVALIDHEADER;
     SetU32(out, 28 + 20 * i + 16, static_cast<std::uint32_t>(*start));
     SetU32(out, *start, static_cast<std::uint32_t>(*end - *start));
     for (std::size_t j = 0; j < old.properties.size(); ++j) {

@@ -39,7 +39,7 @@ constexpr std::size_t kLongestCharacter = 4;
 // a time, so that a single character CP932 lacks (or a byte the set's code
 // page does not define) costs one "?" and not the whole value.
 std::string ToProgramTextByCharacter(std::string_view stored, unsigned codePage) {
-  const std::size_t unit = codePage == codepage::kUtf16Le ? 2 : 1;
+  const std::size_t unit = HasTwoByteUnits(codePage) ? 2 : 1;
   // What each piece converts to: a character, or nothing when it is none.
   // A conversion depends on the piece's bytes alone (the converter starts
   // afresh each time), and a text repeats few distinct characters, so each
@@ -79,7 +79,7 @@ std::string ToProgramTextByCharacter(std::string_view stored, unsigned codePage)
 }  // namespace
 
 std::string_view UpToTerminator(std::string_view stored, unsigned codePage) {
-  if (codePage == codepage::kUtf16Le) {
+  if (HasTwoByteUnits(codePage)) {
     for (std::size_t i = 0; i + 1 < stored.size(); i += 2) {
       if (stored[i] == '\0' && stored[i + 1] == '\0') return stored.substr(0, i);
     }

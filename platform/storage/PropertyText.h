@@ -11,19 +11,30 @@
 #include <string>
 #include <string_view>
 
+#include "platform/CodePage.h"
+
 namespace tavrin::storage {
 
 // The code page of a set that declares none. The platform then uses the
 // system's ANSI code page, which for the program's users is 932.
 inline constexpr unsigned kAssumedCodePage = 932;
 
+// True for the code pages whose characters are 16-bit units (UTF-16, either
+// byte order): there a zero byte is half of many characters, and only a zero
+// unit ends a string.
+constexpr bool HasTwoByteUnits(unsigned codePage) {
+  constexpr unsigned kUtf16Be = 1201;
+  return codePage == codepage::kUtf16Le || codePage == kUtf16Be;
+}
+
 // Bytes of the terminator of a string stored in `codePage`.
 constexpr std::size_t TerminatorSize(unsigned codePage) {
-  return codePage == 1200 ? 2 : 1;
+  return HasTwoByteUnits(codePage) ? 2 : 1;
 }
 
 // The stored characters before the first terminator (a zero byte, or a zero
-// 16-bit unit in a 1200 set); all of `stored` when there is none.
+// 16-bit unit at an even offset in a UTF-16 set); all of `stored` when there
+// is none.
 std::string_view UpToTerminator(std::string_view stored, unsigned codePage);
 
 // Stored characters (without terminator) as CP932 text.

@@ -52,6 +52,7 @@ std::u16string WideUpToTerminator(std::string_view stored) {
 // Walks one value body (the part after a type tag) and, when `out` is given,
 // fills it. `aligned` says whether elements of a vector are padded to 4 bytes
 // (the format's rule) or packed (what some writers do in non-Unicode sets).
+// It remembers how far it looked, a walk that failed included.
 class Walker {
  public:
   Walker(std::string_view section, unsigned codePage, bool aligned, std::uint64_t allocationLimit)
@@ -60,34 +61,54 @@ class Walker {
         aligned_(aligned),
         allocationLimit_(allocationLimit) {}
 
-  Walk Body(VARTYPE type, std::uint64_t pos, PROPVARIANT* out) const {
+  Walk Body(VARTYPE type, std::uint64_t pos, PROPVARIANT* out) {
     if (out != nullptr) out->vt = type;
     if ((type & VT_VECTOR) != 0) return Vector(static_cast<VARTYPE>(type & ~VT_VECTOR), pos, out);
     if (int fixed = FixedValueSize(type); fixed >= 0) {
       auto size = static_cast<std::uint64_t>(fixed);
-      if (!Fits(section_, pos, size)) return {ValueFit::kOverrun};
+      if (!Fits(section_, pos, size)) return Overrun();
+      LookedAt(pos + size);
       if (out != nullptr) SetIntegerView(*out, section_.substr(pos, size));
       return {ValueFit::kOk, pos + size, aligned_ ? pos + RoundUp4(size) : pos + size};
     }
     std::uint64_t length = 0;
     if (IsCountedBytes(type)) {
-      std::optional<std::uint32_t> count = U32At(section_, pos);
-      if (!count) return {ValueFit::kOverrun};
+      std::optional<std::uint32_t> count = CountAt(pos);
+      if (!count) return Overrun();
       length = *count;
     } else if (type == VT_LPWSTR) {
-      std::optional<std::uint32_t> count = U32At(section_, pos);
-      if (!count) return {ValueFit::kOverrun};
+      std::optional<std::uint32_t> count = CountAt(pos);
+      if (!count) return Overrun();
       length = std::uint64_t{*count} * 2;
     } else {
       return {ValueFit::kUnknown};
     }
-    if (!Fits(section_, pos + 4, length)) return {ValueFit::kOverrun};
-    if (out != nullptr) Fill(type, section_.substr(pos + 4, length), *out);
+    if (!Fits(section_, pos + 4, length)) return Overrun();
     std::uint64_t end = pos + 4 + length;
+    LookedAt(end);
+    if (out != nullptr) Fill(type, section_.substr(pos + 4, length), *out);
     return {ValueFit::kOk, end, aligned_ ? pos + 4 + RoundUp4(length) : end};
   }
 
+  // Just past the furthest byte the walks so far looked at.
+  std::uint64_t Looked() const { return looked_; }
+
  private:
+  void LookedAt(std::uint64_t end) { looked_ = std::max(looked_, end); }
+
+  // A walk that runs past the section depends on where the section ends, so
+  // it looked at everything up to there.
+  Walk Overrun() {
+    LookedAt(section_.size());
+    return {ValueFit::kOverrun};
+  }
+
+  std::optional<std::uint32_t> CountAt(std::uint64_t pos) {
+    std::optional<std::uint32_t> count = U32At(section_, pos);
+    if (count) LookedAt(pos + 4);
+    return count;
+  }
+
   // A VT_LPSTR's stored characters as the program's text.
   std::string Text(std::string_view stored) const {
     return ToProgramText(UpToTerminator(stored, codePage_), codePage_);
@@ -127,15 +148,16 @@ class Walker {
     out.storage = std::move(storage);
   }
 
-  Walk Vector(VARTYPE element, std::uint64_t pos, PROPVARIANT* out) const {
-    std::optional<std::uint32_t> count = U32At(section_, pos);
-    if (!count) return {ValueFit::kOverrun};
+  Walk Vector(VARTYPE element, std::uint64_t pos, PROPVARIANT* out) {
+    std::optional<std::uint32_t> count = CountAt(pos);
+    if (!count) return Overrun();
     std::uint64_t first = pos + 4;
     if (int fixed = FixedValueSize(element); fixed >= 0) {
       // Scalars are packed at their natural size; only the whole is padded.
       std::uint64_t length = std::uint64_t{*count} * static_cast<std::uint64_t>(fixed);
-      if (!Fits(section_, first, length)) return {ValueFit::kOverrun};
+      if (!Fits(section_, first, length)) return Overrun();
       std::uint64_t end = first + length;
+      LookedAt(end);
       return {ValueFit::kOk, end, aligned_ ? pos + RoundUp4(4 + length) : end};
     }
     const bool variants = element == VT_VARIANT;
@@ -143,7 +165,7 @@ class Walker {
     // Every element takes at least four bytes: a larger count cannot be
     // true, and checking it first keeps hostile counts from costing anything.
     if (*count > (section_.size() - std::min<std::uint64_t>(first, section_.size())) / 4) {
-      return {ValueFit::kOverrun};
+      return Overrun();
     }
     const bool handOut = out != nullptr && (element == VT_LPSTR || variants) &&
                          std::uint64_t{*count} * sizeof(PROPVARIANT) <= allocationLimit_;
@@ -155,7 +177,8 @@ class Walker {
     for (std::uint32_t i = 0; i < *count; ++i) {
       if (variants) {
         std::optional<std::uint16_t> type = U16At(section_, walk.next);
-        if (!type || !Fits(section_, walk.next, 4)) return {ValueFit::kOverrun};
+        if (!type || !Fits(section_, walk.next, 4)) return Overrun();
+        LookedAt(walk.next + 4);
         // A variant holds one plain value: never a vector or another variant.
         if ((*type & VT_VECTOR) != 0 || *type == VT_VARIANT) return {ValueFit::kUnknown};
         PROPVARIANT item;
@@ -194,6 +217,7 @@ class Walker {
   unsigned codePage_;
   bool aligned_;
   std::uint64_t allocationLimit_;
+  std::uint64_t looked_ = 0;
 };
 
 bool SameText(const char* read, const char* given) {
@@ -264,6 +288,7 @@ DecodedValue DecodeTypedValue(std::string_view section, std::uint64_t pos, std::
     return result;
   }
   result.value.vt = *type;
+  result.reach = 4;
   // Flags other than the vector bit (arrays, by-reference) do not occur in
   // stored sets; such a value is carried as its bytes.
   if ((*type & ~(VT_VECTOR | 0x0FFF)) != 0) return result;
@@ -275,9 +300,21 @@ DecodedValue DecodeTypedValue(std::string_view section, std::uint64_t pos, std::
     // in non-Unicode sets). The reading that fits before the next property
     // wins; if both do, the one that fills the room best, ties to aligned.
     // Both are only measured here; the value is built once, from the winner.
-    const Walk walk = walker(true).Body(*type, pos + 4, nullptr);
-    const Walk packed = walker(false).Body(*type, pos + 4, nullptr);
+    Walker alignedWalker = walker(true);
+    Walker packedWalker = walker(false);
+    const Walk walk = alignedWalker.Body(*type, pos + 4, nullptr);
+    const Walk packed = packedWalker.Body(*type, pos + 4, nullptr);
     auto fitsRoom = [&](const Walk& w) { return w.fit == ValueFit::kOk && w.end <= bound; };
+    // A walk that looks past `bound` cannot fit before it, so while either
+    // fits, the bytes past `bound` decide nothing. When neither does, the
+    // aligned reading wins if it reads at all, and the packed one counts
+    // only if it does not: the value then depends on all they looked at.
+    if (!fitsRoom(walk) && !fitsRoom(packed)) {
+      auto lookedFrom = [&](const Walker& w) { return w.Looked() > pos ? w.Looked() - pos : 0; };
+      result.reach = std::max(result.reach, lookedFrom(alignedWalker));
+      if (walk.fit != ValueFit::kOk)
+        result.reach = std::max(result.reach, lookedFrom(packedWalker));
+    }
     bool takePacked = false;
     if (fitsRoom(packed) && (!fitsRoom(walk) || packed.end > walk.end)) takePacked = true;
     if (!fitsRoom(walk) && !fitsRoom(packed) && walk.fit != ValueFit::kOk &&
@@ -293,7 +330,10 @@ DecodedValue DecodeTypedValue(std::string_view section, std::uint64_t pos, std::
   // A walk that fails leaves the value as it was: its type tag alone.
   const Walk walk = walker(aligned).Body(*type, pos + 4, &result.value);
   result.fit = walk.fit;
-  if (walk.fit == ValueFit::kOk) result.size = walk.end - pos;
+  if (walk.fit == ValueFit::kOk) {
+    result.size = walk.end - pos;
+    result.reach = std::max(result.reach, result.size);
+  }
   return result;
 }
 

@@ -23,6 +23,10 @@ struct DecodedValue {
   // Bytes from the type tag to the end of the value, padding excluded
   // (ValueFit::kOk only).
   std::uint64_t size = 0;
+  // Bytes from the type tag that what a read hands out depends on: the tag,
+  // the value, and for a vector that fits neither way before `bound`, every
+  // byte either way of reading it looked at.
+  std::uint64_t reach = 0;
   // The value as a read hands it out; for a type we do not take apart, only
   // the type tag (and the integer members for fixed-size scalars).
   PROPVARIANT value;

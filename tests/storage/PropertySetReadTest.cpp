@@ -67,6 +67,12 @@ TEST(PropertySetRead, TextReadsAsCp932FromTheSetsCodePage) {
       {I2(-535), "\xe6\x97\xa5\xe6\x9c\xac", false, "\x93\xfa\x96\x7b"},
       {I2(1252), "Caf\xe9 ok", false, "Caf? ok"},
       {I2(1200), std::string("\xe5\x65\x2c\x67", 4), true, "\x93\xfa\x96\x7b"},
+      // Big-endian UTF-16: ASCII starts with a zero byte, and only a zero
+      // unit at an even offset ends the text.
+      {I2(1201), std::string("\0T\0i\0t\0l\0e", 10), true, "Title"},
+      {I2(1201), std::string("\x30\x42\0A\0\0\0B", 8), true,
+       "\x82\xa0"
+       "A"},
       {I2(-535),
        "a\xff"
        "b",
@@ -121,16 +127,17 @@ TEST(PropertySetRead, VectorStringsReadAsTheSameStringAlone) {
   const std::string wideAb("a\0b\0", 4);
   const struct {
     std::uint16_t codePage;
-    std::vector<std::string> stored;  // terminators are added, one byte (two in 1200)
+    std::vector<std::string> stored;  // terminators are added, one byte (two in UTF-16)
   } cases[] = {
       {1252, {"plain", "caf\xE9", "", std::string("cut\0here", 8)}},
       {932, {"\x83\x65\x83\x58\x83\x67", "half\x83"}},
       {65001, {"\xE2\x82\xAC", "bad \xFF byte", "\xE3\x81\x82"}},
       {1200, {wideAb, std::string("\x42\x30", 2), wideAb + std::string("\0\0c\0", 4)}},
+      {1201, {std::string("\0a\0b", 4), std::string("\x30\x42", 2), std::string("\0a\0\0\0c", 6)}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.codePage);
-    const bool wide = c.codePage == 1200;
+    const bool wide = c.codePage == 1200 || c.codePage == 1201;
     std::vector<std::string> items;
     SectionFixture set{kDocSummaryFmtid};
     set.Add(1, I2(static_cast<std::int16_t>(c.codePage)));  // the bits count, as writers store them

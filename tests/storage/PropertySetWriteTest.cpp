@@ -80,6 +80,26 @@ TEST(PropertySetWrite, LongerAndShorterTitlesChangeOnlyWhatTheyMust) {
   }
 }
 
+// A section declared longer than its stream keeps its excess as the stream
+// grows or shrinks, as long as the size still fits its field.
+TEST(PropertySetWrite, ASizePastTheStreamsEndMovesWithItWhileItFits) {
+  const auto stream = [](const std::string& title, std::uint32_t declared) {
+    SectionFixture summary{kSummaryFmtid};
+    summary.Add(1, I2(1252)).Add(2, Lpstr(title));
+    summary.sizeAdjust = declared - static_cast<std::int64_t>(summary.Build().size());
+    return BuildStream({summary});
+  };
+  PropertySetStream set = MustParse(stream("Title", 0xFFFFFFF8u));
+  std::string out;
+  ASSERT_EQ(WriteText(set, 2, "T", out), S_OK);
+  EXPECT_EQ(out, stream("T", 0xFFFFFFF4u));
+  ASSERT_EQ(WriteText(set, 2, "Title!!!", out), S_OK);
+  EXPECT_EQ(out, stream("Title!!!", 0xFFFFFFFCu));
+  out = "untouched";
+  EXPECT_EQ(WriteText(set, 2, "A longer title", out), STG_E_INVALIDHEADER);
+  EXPECT_EQ(out, "untouched");
+}
+
 TEST(PropertySetWrite, ChangesInTheFirstSectionKeepTheUserDefinedSection) {
   PropertySetStream set = MustParse(DocSummaryStream());
   const std::string company = "A company with a much longer name";
@@ -119,6 +139,7 @@ TEST(PropertySetWrite, TextConvertsToTheSetsCodePageOrIsRefused) {
       {I2(932), false, japanese},
       {I2(-535), false, "\xe6\x97\xa5\xe6\x9c\xac"},
       {I2(1200), true, std::string("\xe5\x65\x2c\x67", 4)},
+      {I2(1201), true, std::string("\x65\xe5\x67\x2c", 4)},
       {I2(12345), false, japanese},
       {I2(1252), false, ""},
   };
@@ -133,6 +154,17 @@ TEST(PropertySetWrite, TextConvertsToTheSetsCodePageOrIsRefused) {
       ASSERT_EQ(hr, S_OK);
       EXPECT_EQ(out, SummaryStream(c.codePage, Lpstr(c.stored, true, c.wide)));
     }
+  }
+}
+
+TEST(PropertySetWrite, TextWrittenToAUtf16SetReadsBackAsWritten) {
+  for (std::int16_t codePage : {std::int16_t{1200}, std::int16_t{1201}}) {
+    SCOPED_TRACE(codePage);
+    PropertySetStream set = MustParse(SummaryStream(I2(codePage), Lpstr("", true, true)));
+    std::string out;
+    ASSERT_EQ(WriteText(set, 2, "Bob", out), S_OK);
+    PropertySetStream now = MustParse(out);
+    EXPECT_STREQ(ReadOne(now, 2).pszVal, "Bob");
   }
 }
 
@@ -211,9 +243,125 @@ TEST(PropertySetWrite, AValueReachingIntoItsNeighbourIsNeverChangedThroughIt) {
   ASSERT_EQ(set.ReadMultiple(0, ids, values), S_OK);
   values[0].lVal = 8;
   std::string out = "untouched";
-  EXPECT_TRUE(FAILED(set.WriteMultiple(0, ids, values, out)));
+  EXPECT_EQ(set.WriteMultiple(0, ids, values, out), STG_E_INVALIDHEADER);
   EXPECT_EQ(out, "untouched");
   EXPECT_EQ(ReadOne(set, 12).filetime, dateBefore.filetime);
+}
+
+// A title whose stored length runs `extra` bytes past its own characters.
+std::string TitleReachingOn(std::uint32_t extra) {
+  std::string title = Lpstr("abc");
+  title[4] = static_cast<char>(4 + extra);
+  return title;
+}
+
+// Values that read past their own bytes into others': a change to bytes such
+// a value reads, or to the value itself, is refused up front with the code of
+// a malformed set, and nothing is written. A change elsewhere in the same set
+// still goes through.
+TEST(PropertySetWrite, OverlappingValuesRefuseChangesWhereTheyOverlap) {
+  PROPVARIANT text;
+  text.vt = VT_LPSTR;
+  text.pszVal = "a changed value, longer than before";
+  PROPVARIANT wide;
+  wide.vt = VT_LPWSTR;
+  wide.pwszVal = u"wide";
+
+  // A vector of two strings holding one: the second's length is the next
+  // property's type tag (30), its characters that property and the next.
+  SectionFixture vector(kDocSummaryFmtid);
+  vector.Add(1, I2(1252))
+      .Add(13, Tag(0x101E) + Le(2, 4) + PadTo4(Counted(std::string("A\0", 2))))
+      .Add(2, Lpstr("abc"))
+      .Add(4, Lpstr("Author"))
+      .Add(5, Lpstr("Keywords, long enough"))
+      .Add(14, Lpstr("beyond"));
+  // Two strings, fitting neither way before the next property: packed, the
+  // second is that property's empty tag; aligned, its length takes a byte of
+  // that tag and three of the page count's (768) and runs past the section.
+  // Packed wins, as long as the page count stays and the section ends where
+  // it does; a page count of another type (512) or a longer text after it
+  // would let the aligned reading win.
+  SectionFixture undecided(kDocSummaryFmtid);
+  undecided.Add(1, I2(1252))
+      .Add(2, Lpstr("before"))
+      .Add(13, Tag(0x101E) + Le(2, 4) + Counted("A"))
+      .Add(3, Tag(0))
+      .Add(14, I4(5))
+      .Add(5, Lpstr(std::string(600, 'x')));
+  PROPVARIANT i2;
+  i2.vt = VT_I2;
+  i2.iVal = 1;
+  const std::string longer(800, 'y');
+  PROPVARIANT longText;
+  longText.vt = VT_LPSTR;
+  longText.pszVal = longer.c_str();
+  // The code page is a VT_I2 with no room for its value: it reads the title's
+  // type tag, which another type would change.
+  SectionFixture codePage(kSummaryFmtid);
+  codePage.Add(1, Tag(2)).Add(2, Lpstr("title")).Add(4, Lpstr("Author"));
+  // A property one byte before the title: its type tag is that byte and the
+  // title's first three, which another type for the title would change.
+  SectionFixture shortSlot(kSummaryFmtid);
+  shortSlot.Add(1, I2(1252)).Add(19, std::string(1, '\0')).Add(2, Lpstr("title"));
+  shortSlot.Add(4, Lpstr("Author"));
+  // The title's length runs into the page count; as another type it would
+  // still leave the count's bytes, but whose bytes are whose is unknown.
+  SectionFixture longTitle(kSummaryFmtid);
+  longTitle.Add(1, I2(1252)).Add(2, TitleReachingOn(8)).Add(14, I4(1)).Add(4, Lpstr("Author"));
+  // The first section's last title reads the second section's size, count
+  // and first PROPID, and a longer company name changes that size.
+  SectionFixture first(kSummaryFmtid);
+  first.Add(1, I2(1252)).Add(4, Lpstr("Author")).Add(2, TitleReachingOn(12));
+  first.sizeAdjust = 12;
+  SectionFixture second(kDocSummaryFmtid);
+  second.Add(15, Lpstr("Company"));
+  // The first section runs on into the second one's table, and its page
+  // count's entry points `at` bytes into that table: at the size (then its
+  // type tag) or at the property count.
+  SectionFixture counted(kSummaryFmtid);
+  counted.Add(1, I2(1252)).Add(4, Lpstr("Author")).Add(14, I4(1));
+  const auto inTable = [&](std::uint32_t at) {
+    std::string stream = BuildStream({counted, second});
+    const std::uint32_t start = 28 + 2 * 20;
+    const std::uint32_t secondStart = start + static_cast<std::uint32_t>(counted.Build().size());
+    stream.replace(start, 4, Le(secondStart + 12 - start, 4));
+    stream.replace(start + 8 + 2 * 8 + 4, 4, Le(secondStart + at - start, 4));
+    return stream;
+  };
+
+  const struct {
+    const char* what;
+    std::string stream;
+    std::size_t section;
+    PROPID refused;
+    const PROPVARIANT& value;
+    std::size_t allowedSection;
+    PROPID allowed;  // outside every overlap: takes `text`
+  } cases[] = {
+      {"neighbour inside a vector's reach", BuildStream({vector}), 0, 4, text, 0, 14},
+      {"the type tag the code page reads", BuildStream({codePage}), 0, 2, wide, 0, 4},
+      {"a type tag reaching into the next property", BuildStream({shortSlot}), 0, 2, wide, 0, 4},
+      {"the long value itself, as another type", BuildStream({longTitle}), 0, 2, wide, 0, 4},
+      {"the table of a section a value reaches into", BuildStream({first, second}), 1, 15, text, 0,
+       4},
+      {"a property inside another section's table", inTable(4), 0, 14, text, 0, 4},
+      {"a count a vector's losing reading looked at", BuildStream({undecided}), 0, 14, i2, 0, 2},
+      {"where the section a vector overruns ends", BuildStream({undecided}), 0, 5, longText, 0, 2},
+      {"the table a property lies in", inTable(0), 1, 15, text, 0, 4},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    PropertySetStream set = MustParse(c.stream);
+    ASSERT_EQ(set.Writable(), S_OK);
+    std::string out = "untouched";
+    EXPECT_EQ(set.WriteMultiple(c.section, Ids({c.refused}), std::span(&c.value, 1), out),
+              STG_E_INVALIDHEADER);
+    EXPECT_EQ(out, "untouched");
+    ASSERT_EQ(set.WriteMultiple(c.allowedSection, Ids({c.allowed}), std::span(&text, 1), out),
+              S_OK);
+    EXPECT_STREQ(ReadOne(MustParse(out), c.allowed, c.allowedSection).pszVal, text.pszVal);
+  }
 }
 
 }  // namespace
