@@ -11,7 +11,7 @@ packages=(
   qt6-base-dev libgl-dev
   fonts-ipafont-gothic
   xvfb xauth
-  python3 python3-olefile libgsf-bin
+  python3 python3-olefile libgsf-bin time
 )
 
 missing=()

@@ -51,6 +51,7 @@ class Planner {
   Status Load();
   Status Claim();
   Status CheckStarts() const;
+  Status CheckNotCutShort();
   Status CheckMiniOwnership(MiniOwnership& miniOwners);
   Status LayOutNormal(std::uint32_t& start);
   Status LayOutMini(std::uint32_t& start);
@@ -183,8 +184,45 @@ Status Planner::CheckStarts() const {
     if (Status ok = claims_.CheckStart(entry.start, i, DescribeStream(directory, i)); !ok.ok()) {
       return ok;
     }
+    // A file cut short loses its last streams first. A stream that starts
+    // past the end, or needs more sectors than the file has, shows the cut
+    // without a walk of its chain, and no change goes into a file that has
+    // lost part of itself.
+    const std::uint32_t present = parts_.sectors.count();
+    if (entry.start >= present || UnitsFor(entry.size, parts_.sectors.size()) > present) {
+      return Status::Corrupt("the file is cut short: " + DescribeStream(directory, i) +
+                             " starts at sector " + SectorText(entry.start) + " and holds " +
+                             std::to_string(entry.size) + " bytes, but the file has " +
+                             std::to_string(present) + " sectors");
+    }
   }
   return {};
+}
+
+// Past the end of a whole file the FAT holds free entries, or the lone
+// end-of-chain marks some writers leave there. A link to another sector, a
+// table sector's mark, or the end of a chain the file's last sector leads
+// into, means the file lost sectors in use when it was cut short: two FAT
+// entries tell, where finding which stream lost them would take a walk of
+// every chain. (A cut that takes only the last sector of a chain laid out
+// elsewhere is not seen here; reading that stream still fails.)
+Status Planner::CheckNotCutShort() {
+  const std::uint32_t firstMissing = parts_.sectors.count();
+  if (firstMissing == 0 ||
+      std::uint64_t{parts_.header.fatSectorCount} * perSector_ <= firstMissing) {
+    return {};
+  }
+  std::uint32_t entry = kFreeSector;
+  if (Status read = sectors_->Original(firstMissing, entry); !read.ok()) return read;
+  if (entry == kFreeSector) return {};
+  if (entry == kEndOfChain) {
+    std::uint32_t before = kFreeSector;
+    if (Status read = sectors_->Original(firstMissing - 1, before); !read.ok()) return read;
+    if (before != firstMissing) return {};
+  }
+  return Status::Corrupt("the file is cut short: it ends before sector " +
+                         std::to_string(firstMissing) + ", which the FAT marks as used (" +
+                         SectorText(entry) + ")");
 }
 
 Status Planner::CheckMiniOwnership(MiniOwnership& miniOwners) {
@@ -394,6 +432,7 @@ Status Planner::Run() {
 
   out_.header = parts_.header;
   sectors_ = std::make_unique<SectorAllocator>(parts_, claims_, out_.header);
+  if (Status whole = CheckNotCutShort(); !whole.ok()) return whole;
   if (miniInvolved_) {
     const DirEntry root = parts_.directory.root();
     mini_ = std::make_unique<MiniAllocator>(miniFat_, miniOwners, miniFatSectors_,

@@ -348,6 +348,30 @@ TEST(CorruptionTest, FilesCutShortNeverReadWrongly) {
   }
 }
 
+// A file cut short where one stream starts refuses a change to any other,
+// even one whose own chains are whole: a file that has lost part of itself
+// is not written to.
+TEST(CorruptionTest, AFileCutShortRefusesEveryChange) {
+  fixture::CfbWriter writer;
+  writer.AddStream(kDocSummary, Pattern(300, 2));
+  writer.AddStream(kSummary, Pattern(4600, 1));  // normal sectors, after the mini stream
+  const CfbImage image = writer.Build();
+  const std::uint64_t cut = image.SectorOffset(UnitsOf(image, kSummary).front());
+  fixture::ScratchDir dir;
+  const std::string path = dir.Put("cut.doc", image.bytes.substr(0, cut));
+  {
+    Opened opened = OpenDocument(path);
+    ASSERT_EQ(opened.hr, S_OK) << opened.error;
+    const auto docSummary = opened.file->FindRootStream(Widen(kDocSummary));
+    std::string bytes;
+    ASSERT_EQ(opened.file->ReadStream(*docSummary, bytes), S_OK);
+    EXPECT_EQ(opened.file->ReplaceStream(*docSummary, Pattern(320, 5)), STG_E_DOCFILECORRUPT);
+    EXPECT_NE(opened.file->LastError().find("cut short"), std::string::npos)
+        << opened.file->LastError();
+  }
+  EXPECT_EQ(fixture::ReadWholeFile(path), image.bytes.substr(0, cut));
+}
+
 // Random damage to the header, FAT, mini FAT, DIFAT and directory: every
 // step ends with a known code, never a crash or a hang; a write that succeeds
 // reads back, and leaves every other stream that could be read before as it
