@@ -3,8 +3,6 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -31,34 +29,14 @@ fixture::ProcessResult Cli(std::vector<std::string> args) {
 fixture::ProcessResult CliWithInput(std::vector<std::string> args, int input, int terminal,
                                     const std::string& typed) {
   args.insert(args.begin(), TAVRIN_CLI);
-  fixture::ProcessResult result;
-  int out[2];
-  if (pipe2(out, O_CLOEXEC) != 0) return result;
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, input, STDIN_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-  std::vector<char*> argv;
-  for (std::string& arg : args) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-  pid_t child = -1;
-  const int spawned = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  close(out[1]);
-  if (spawned == 0 && terminal >= 0) {
-    EXPECT_EQ(write(terminal, typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
-  }
-  char buffer[4096];
-  for (ssize_t n; spawned == 0 && (n = read(out[0], buffer, sizeof buffer)) > 0;) {
-    result.output.append(buffer, static_cast<std::size_t>(n));
-  }
-  close(out[0]);
-  int status = 0;
-  if (spawned == 0 && waitpid(child, &status, 0) == child && WIFEXITED(status)) {
-    result.exitCode = WEXITSTATUS(status);
-  }
-  return result;
+  fixture::ProcessOptions options;
+  options.input = input;
+  options.started = [&] {
+    if (terminal >= 0) {
+      EXPECT_EQ(write(terminal, typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
+    }
+  };
+  return RunProcess(args, options);
 }
 
 // A terminal of our own: the program reads what the test types.

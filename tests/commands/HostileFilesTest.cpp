@@ -7,11 +7,7 @@
 // the file claims, no run takes much memory. Hangs are caught by the test's
 // time limit (tests/CMakeLists.txt), not timed here.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -21,6 +17,7 @@
 
 #include "storage/PropertySetFixture.h"
 #include "support/CfbFixture.h"
+#include "support/ExternalReaders.h"
 #include "support/ScratchDir.h"
 
 namespace tavrin {
@@ -51,30 +48,11 @@ CliRun Cli(const fixture::ScratchDir& dir, std::vector<std::string> args) {
   const std::string measuredPath = (dir.path() / "measured.txt").string();
   args.insert(args.begin(), {"/usr/bin/time", "-f", "%M", "-o", measuredPath, TAVRIN_CLI});
   CliRun run;
-  int out[2];
-  if (pipe2(out, O_CLOEXEC) != 0) return run;
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorsPath.c_str(),
-                                   O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  std::vector<char*> argv;
-  for (std::string& arg : args) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-  pid_t child = -1;
-  const int spawned = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  close(out[1]);
-  char buffer[4096];
-  for (ssize_t n; spawned == 0 && (n = read(out[0], buffer, sizeof buffer)) > 0;) {
-    run.output.append(buffer, static_cast<std::size_t>(n));
-  }
-  close(out[0]);
-  int status = 0;
-  if (spawned == 0 && waitpid(child, &status, 0) == child && WIFEXITED(status)) {
-    run.exitCode = WEXITSTATUS(status);
-  }
+  fixture::ProcessOptions options;
+  options.errorsPath = errorsPath;
+  const fixture::ProcessResult result = fixture::RunProcess(args, options);
+  run.exitCode = result.exitCode;
+  run.output = result.output;
   // The last line is the peak in KiB; a line before it tells of a signal.
   const std::string measured = fixture::ReadWholeFile(measuredPath);
   run.exited = measured.find("terminated by signal") == std::string::npos;

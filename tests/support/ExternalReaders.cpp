@@ -69,7 +69,7 @@ std::string GsfCat(const std::string& file, const std::vector<std::string>& name
 
 }  // namespace
 
-ProcessResult RunProcess(const std::vector<std::string>& argv) {
+ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOptions& options) {
   ProcessResult result;
   int pipeEnds[2];
   if (pipe2(pipeEnds, O_CLOEXEC) != 0) return result;
@@ -77,9 +77,15 @@ ProcessResult RunProcess(const std::vector<std::string>& argv) {
   // address space for every run costs more than the run itself.
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
+  if (options.input >= 0) {
+    posix_spawn_file_actions_adddup2(&actions, options.input, STDIN_FILENO);
+  } else {
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  }
   posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
   // Warnings would mix with stream bytes; the exit code tells failure.
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, options.errorsPath.c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0600);
   std::vector<char*> args;
   for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
   args.push_back(nullptr);
@@ -87,6 +93,7 @@ ProcessResult RunProcess(const std::vector<std::string>& argv) {
   const int spawned = posix_spawnp(&child, args[0], &actions, nullptr, args.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   close(pipeEnds[1]);
+  if (spawned == 0 && options.started) options.started();
   char buffer[65536];
   for (ssize_t n; spawned == 0 && (n = read(pipeEnds[0], buffer, sizeof buffer)) > 0;) {
     result.output.append(buffer, static_cast<std::size_t>(n));

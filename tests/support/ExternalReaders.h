@@ -4,16 +4,29 @@
 // per difference between a changed file and its original other than the
 // target stream now holding `expected`.
 
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace tavrin::fixture {
 
 struct ProcessResult {
-  int exitCode = -1;
+  int exitCode = -1;   // -1 also when a signal ended it
   std::string output;  // standard output
 };
-ProcessResult RunProcess(const std::vector<std::string>& argv);
+
+// Where a spawned program's standard input comes from and its errors go,
+// and what is done once it runs.
+struct ProcessOptions {
+  int input = -1;  // a descriptor to read from; -1: /dev/null
+  std::string errorsPath = "/dev/null";
+  // Called while the program runs, before its output is read: a test types
+  // at a terminal here.
+  std::function<void()> started;
+};
+
+// Runs `argv` (looked up in PATH) and collects its standard output.
+ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOptions& options = {});
 
 // True when both readers are installed.
 bool ExternalReadersPresent();
