@@ -167,6 +167,10 @@ class Walker {
     if (*count > (section_.size() - std::min<std::uint64_t>(first, section_.size())) / 4) {
       return Overrun();
     }
+    // Whether the count was believed hung on the room up to where its
+    // elements must at least reach, so the reading depends on those bytes
+    // even when it stops early.
+    LookedAt(first + 4 * std::uint64_t{*count});
     const bool handOut = out != nullptr && (element == VT_LPSTR || variants) &&
                          std::uint64_t{*count} * sizeof(PROPVARIANT) <= allocationLimit_;
     auto storage = handOut ? std::make_shared<PropVariantStorage>() : nullptr;

@@ -330,6 +330,18 @@ TEST(PropertySetWrite, OverlappingValuesRefuseChangesWhereTheyOverlap) {
     return stream;
   };
 
+  // A vector of variants the codec only carries (its first element is itself
+  // a vector), whose count is believed because the section has room for 29
+  // elements after it: a shorter title after it would take that room away.
+  SectionFixture room(kDocSummaryFmtid);
+  room.Add(1, I2(1252))
+      .Add(4, Lpstr("Author"))
+      .Add(12, Tag(0x100C) + Le(29, 4) + Tag(0x101E))
+      .Add(2, Lpstr(std::string(100, 't')));
+  PROPVARIANT shortText;
+  shortText.vt = VT_LPSTR;
+  shortText.pszVal = "abc";
+
   const struct {
     const char* what;
     std::string stream;
@@ -349,6 +361,7 @@ TEST(PropertySetWrite, OverlappingValuesRefuseChangesWhereTheyOverlap) {
       {"a count a vector's losing reading looked at", BuildStream({undecided}), 0, 14, i2, 0, 2},
       {"where the section a vector overruns ends", BuildStream({undecided}), 0, 5, longText, 0, 2},
       {"the table a property lies in", inTable(0), 1, 15, text, 0, 4},
+      {"the room a vector's count needs", BuildStream({room}), 0, 2, shortText, 0, 4},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
