@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <map>
 #include <memory>
+#include <optional>
 
 #include "platform/storage/Allocator.h"
 #include "platform/storage/Stream.h"
@@ -239,12 +240,33 @@ Status Planner::CheckMiniOwnership(MiniOwnership& miniOwners) {
 }
 
 Status Planner::CheckRewrittenTables() {
+  // A chain that starts at a table sector reads the table as its data, and
+  // a rewritten table would change it.
+  const Header& header = parts_.header;
+  const Directory& directory = parts_.directory;
+  const auto chainStartingAt = [&](std::uint32_t sector) -> std::optional<std::string> {
+    if (header.firstDirectorySector == sector) return "the directory";
+    if (header.miniFatSectorCount > 0 && header.firstMiniFatSector == sector) return "the mini FAT";
+    for (std::uint32_t i = 0; i < directory.size(); ++i) {
+      const DirEntry entry = directory.entry(i);
+      const bool chained =
+          i == 0 ? entry.size > 0
+                 : entry.type == EntryType::kStream && PlaceOf(entry.size) == Place::kNormal;
+      if (entry.inTree && chained && entry.start == sector) {
+        return i == 0 ? std::string("the mini stream") : DescribeStream(directory, i);
+      }
+    }
+    return std::nullopt;
+  };
   for (const auto& [index, block] : sectors_->blocks()) {
     if (block.fresh || block.entries == block.original) continue;
     const std::string what =
         "FAT sector " + std::to_string(index) + " (sector " + std::to_string(block.location) + ")";
     if (claims_.Claimed(block.location)) {
       return Status::Corrupt(what + " is also part of a chain the change touches");
+    }
+    if (std::optional<std::string> other = chainStartingAt(block.location)) {
+      return Status::Corrupt(what + " is where " + *other + " starts");
     }
     std::uint32_t mark = 0;
     if (Status read = sectors_->Original(block.location, mark); !read.ok()) return read;
@@ -259,7 +281,7 @@ Status Planner::CheckRewrittenTables() {
     if (sectors_->difatContents()[i] == parts_.difat.contents()[i]) continue;
     std::uint32_t mark = 0;
     if (Status read = sectors_->Original(location, mark); !read.ok()) return read;
-    if (claims_.Claimed(location) || mark != kDifatSector) {
+    if (claims_.Claimed(location) || mark != kDifatSector || chainStartingAt(location)) {
       return Status::Corrupt("DIFAT sector " + std::to_string(i) + " (sector " +
                              std::to_string(location) + ") is not marked as one in the FAT");
     }

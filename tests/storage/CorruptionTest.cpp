@@ -100,6 +100,8 @@ const Case kCases[] = {
        i.Put32(EntryField(i, kDocSummary, fixture::kEntryStart), UnitsOf(i, kSummary)[2]);
      },
      kSummary},
+    {"the mini stream starts at a FAT sector the change rewrites", Step::kReplace,
+     [](CfbImage& i) { i.Put32(i.EntryOffset(0) + fixture::kEntryStart, i.fatSectors[0]); }},
     {"the mini stream's chain runs on into another stream", Step::kReplace,
      [](CfbImage& i) {
        i.Put32(i.FatEntryOffset(i.miniStreamSectors.back()), UnitsOf(i, "WordDocument")[2]);
