@@ -90,11 +90,20 @@ class Planner {
 };
 
 Status Planner::Load() {
+  const DirEntry root = parts_.directory.root();
   if (miniInvolved_) {
     if (Status loaded = parts_.miniFat->LoadAll(miniFat_, miniFatSectors_, miniStreamSectors_);
         !loaded.ok()) {
       return loaded;
     }
+  } else if (root.size > 0) {
+    // Not changed, but claimed all the same: the small streams all live in
+    // it, and it is bounded by them, not by the document. A stream whose
+    // sectors it ran into would change every small stream there.
+    Chain chain(parts_.fat, root.start, "the mini stream");
+    if (Status walked = chain.ToEnd(miniStreamSectors_); !walked.ok()) return walked;
+  }
+  if (root.size > 0) {
     // As for a stream below: a mini stream whose chain runs on may run into
     // another stream, and the mini stream grows into what follows its end.
     const std::uint64_t needed = UnitsFor(parts_.directory.root().size, parts_.sectors.size());
@@ -141,9 +150,9 @@ Status Planner::Claim() {
         !claimed.ok()) {
       return claimed;
     }
-    if (Status claimed = claims_.Claim(miniStreamSectors_, 0, "the mini stream"); !claimed.ok()) {
-      return claimed;
-    }
+  }
+  if (Status claimed = claims_.Claim(miniStreamSectors_, 0, "the mini stream"); !claimed.ok()) {
+    return claimed;
   }
   if (oldPlace_ == Place::kNormal) return claims_.Claim(oldChain_, index_, owner_);
   return {};

@@ -107,6 +107,10 @@ const Case kCases[] = {
        i.Put32(i.FatEntryOffset(i.miniStreamSectors.back()), UnitsOf(i, "WordDocument")[2]);
      },
      kSummary},
+    {"the mini stream's chain runs on into the changed stream", Step::kReplace,
+     [](CfbImage& i) {
+       i.Put32(i.FatEntryOffset(i.miniStreamSectors.back()), UnitsOf(i, "WordDocument")[2]);
+     }},
     {"the changed stream's chain runs on into another stream", Step::kReplace,
      [](CfbImage& i) {
        i.Put32(i.FatEntryOffset(UnitsOf(i, "1Table").back()), UnitsOf(i, "WordDocument")[5]);
