@@ -185,10 +185,15 @@ Status LockForExclusiveUse(int fd) {
 Status File::Open(const std::string& path, std::unique_ptr<File>& out) {
   out.reset();
   SystemCalls& os = ActiveSystemCalls();
-  const int fd = os.Open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY, 0);
+  // The journal goes beside the file itself. Folders on the way may be links
+  // (the journal's name leads to the same folder through them); only a link
+  // as the last name needs the file's real name, which costs a call more.
+  int fd = os.Open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW, 0);
+  const bool linked = fd < 0 && errno == ELOOP;
+  if (linked) fd = os.Open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY, 0);
   if (fd < 0) return OpenFailure(path, errno);
   // From here the descriptor belongs to the File, which closes it on every path.
-  std::unique_ptr<File> file(new File(fd, {}));
+  std::unique_ptr<File> file(new File(fd, path));
 
   struct stat info {};
   if (os.Stat(fd, info) != 0)
@@ -203,7 +208,7 @@ Status File::Open(const std::string& path, std::unique_ptr<File>& out) {
   // A file with no name in any folder (an anonymous or deleted one) keeps
   // the name it was opened by; no journal can be made beside that, so it
   // can be read but never changed.
-  if (os.RealPath(fd, path.c_str(), file->path_) != 0) file->path_ = path;
+  if (linked && os.RealPath(fd, path.c_str(), file->path_) != 0) file->path_ = path;
 
   file->size_ = static_cast<std::uint64_t>(info.st_size);
   out = std::move(file);
