@@ -222,6 +222,12 @@ Status Planner::CheckNotCutShort() {
       std::uint64_t{parts_.header.fatSectorCount} * perSector_ <= firstMissing) {
     return {};
   }
+  // Past the header's 109 FAT sectors (documents over some 7 MB), the FAT
+  // sector that tells sits at the end of the DIFAT, one sector of it per
+  // 8 MB of document: reading that far would make a change cost more as the
+  // document grows. Such a file's cut is seen through its streams' starts
+  // and sizes, and its streams' own reads.
+  if (firstMissing / perSector_ >= kHeaderDifatSlots && !sectors_->difatLoaded()) return {};
   std::uint32_t entry = kFreeSector;
   if (Status read = sectors_->Original(firstMissing, entry); !read.ok()) return read;
   if (entry == kFreeSector) return {};
