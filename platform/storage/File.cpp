@@ -182,6 +182,20 @@ Status LockForExclusiveUse(int fd) {
   return {STG_E_LOCKVIOLATION, "cannot lock the file: " + ErrnoText(error)};
 }
 
+namespace {
+
+// The status of the open file `fd`, which must be a regular file: a folder
+// or a device is no document, nor a journal.
+Status RegularFileStatus(SystemCalls& os, int fd, const std::string& path, struct stat& info) {
+  if (os.Stat(fd, info) != 0) {
+    return {STG_E_ACCESSDENIED, "cannot examine the file: " + ErrnoText(errno)};
+  }
+  if (!S_ISREG(info.st_mode)) return {STG_E_ACCESSDENIED, "\"" + path + "\" is not a regular file"};
+  return {};
+}
+
+}  // namespace
+
 Status File::Open(const std::string& path, std::unique_ptr<File>& out) {
   out.reset();
   SystemCalls& os = ActiveSystemCalls();
@@ -196,9 +210,7 @@ Status File::Open(const std::string& path, std::unique_ptr<File>& out) {
   std::unique_ptr<File> file(new File(fd, path));
 
   struct stat info {};
-  if (os.Stat(fd, info) != 0)
-    return {STG_E_ACCESSDENIED, "cannot examine the file: " + ErrnoText(errno)};
-  if (!S_ISREG(info.st_mode)) return {STG_E_ACCESSDENIED, "\"" + path + "\" is not a regular file"};
+  if (Status regular = RegularFileStatus(os, fd, path, info); !regular.ok()) return regular;
   // A file nobody may write is read-only to its owner's intent; the
   // administrator's power to write it anyway is not a reason to.
   if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
@@ -237,9 +249,7 @@ Status File::OpenToRead(const std::string& path, std::unique_ptr<File>& out) {
   if (fd < 0) return OpenFailure(path, errno);
   std::unique_ptr<File> file(new File(fd, path));
   struct stat info {};
-  if (os.Stat(fd, info) != 0)
-    return {STG_E_ACCESSDENIED, "cannot examine the file: " + ErrnoText(errno)};
-  if (!S_ISREG(info.st_mode)) return {STG_E_ACCESSDENIED, "\"" + path + "\" is not a regular file"};
+  if (Status regular = RegularFileStatus(os, fd, path, info); !regular.ok()) return regular;
   file->size_ = static_cast<std::uint64_t>(info.st_size);
   out = std::move(file);
   return {};
