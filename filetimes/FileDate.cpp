@@ -6,6 +6,8 @@
 #include "platform/CodePage.h"
 #include "platform/FileTimes.h"
 #include "platform/HResultText.h"
+#include "platform/storage/Com.h"
+#include "platform/storage/File.h"
 #include "propsets/TextConventions.h"
 
 namespace tavrin {
@@ -71,15 +73,30 @@ SetOutcome SetTimes(const std::string& path, const ValueListEditor& grid,
 
 }  // namespace
 
-void GetFileDate(const std::string& path, ValueListEditor& grid, Dialogs& dialogs) {
-  TimedFile file;
-  if (HRESULT hr = TimedFile::Open(path, TimedFile::Access::kRead, file); FAILED(hr)) {
-    Fail(grid, dialogs, "CreateFile", hr);
-    return;
+namespace {
+
+HRESULT ReadTimes(const std::string& path, FileTimeSet& times, const char*& failedCall) {
+  // When the property sets are read next, the document is opened once for
+  // all three reads: its times come from the open the storage engine goes on
+  // to use.
+  if (const storage::File* document = OpenStorageAhead(path.c_str())) {
+    times = TimesOf(document->descriptor(), document->status());
+    return S_OK;
   }
+  TimedFile file;
+  failedCall = "CreateFile";
+  if (HRESULT hr = TimedFile::Open(path, TimedFile::Access::kRead, file); FAILED(hr)) return hr;
+  failedCall = "GetFileTime";
+  return file.GetTimes(times);
+}
+
+}  // namespace
+
+void GetFileDate(const std::string& path, ValueListEditor& grid, Dialogs& dialogs) {
   FileTimeSet times;
-  if (HRESULT hr = file.GetTimes(times); FAILED(hr)) {
-    Fail(grid, dialogs, "GetFileTime", hr);
+  const char* failedCall = "";
+  if (HRESULT hr = ReadTimes(path, times, failedCall); FAILED(hr)) {
+    Fail(grid, dialogs, failedCall, hr);
     return;
   }
   ShowRows(grid, FileTimeToText(times.creation), FileTimeToText(times.lastWrite),

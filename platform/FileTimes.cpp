@@ -206,7 +206,12 @@ void TimedFile::Close() {
 }
 
 HRESULT TimedFile::GetTimes(FileTimeSet& times) const {
-  const struct statx& info = status_;
+  times = TimesOf(fd_, status_);
+  return S_OK;
+}
+
+FileTimeSet TimesOf(int fd, const struct statx& info) {
+  FileTimeSet times;
   times.creation = (info.stx_mask & STATX_BTIME)
                        ? FromTimestamp(info.stx_btime.tv_sec, info.stx_btime.tv_nsec)
                        : FILETIME{};
@@ -215,11 +220,11 @@ HRESULT TimedFile::GetTimes(FileTimeSet& times) const {
   if ((info.stx_mask & STATX_BTIME) == 0) {
     // The kernel may not pass a FUSE or CIFS birth time on; the attribute
     // that sets it also shows it.
-    if (auto attribute = FindCreationAttribute(fd_)) {
+    if (auto attribute = FindCreationAttribute(fd)) {
       times.creation = FromLittleEndian(attribute->original);
     }
   }
-  return S_OK;
+  return times;
 }
 
 HRESULT TimedFile::SetTimes(const FileTimeSet& times, CreationTimeResult& creation) {

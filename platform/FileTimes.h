@@ -68,6 +68,10 @@ class TimedFile {
   struct statx status_ {};  // read at Open
 };
 
+// The times of a file held open as `fd`, from the statx(2) status read under
+// its lock: what TimedFile::GetTimes gives, for a file opened by other means.
+FileTimeSet TimesOf(int fd, const struct statx& status);
+
 // The HRESULT of a failed system call's errno.
 HRESULT HResultFromErrno(int error);
 

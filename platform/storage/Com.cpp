@@ -7,12 +7,15 @@
 #include <string_view>
 
 #include "platform/storage/CompoundFile.h"
+#include "platform/storage/File.h"
 #include "platform/storage/PropertySet.h"
 
 namespace tavrin {
 
+// At most one document is held, opened ahead or kept after use.
 struct StorageReuseScope::Kept {
   std::string path;
+  std::unique_ptr<storage::File> ahead;
   std::unique_ptr<storage::CompoundFile> file;
 };
 
@@ -25,16 +28,23 @@ thread_local StorageReuseScope::Kept* reuseScope = nullptr;
 // Called as a storage goes: the file is closed unless a scope keeps it.
 void Keep(std::string path, std::unique_ptr<storage::CompoundFile> file) {
   if (reuseScope == nullptr || file == nullptr || !file->usable()) return;
+  reuseScope->ahead.reset();
   reuseScope->file = std::move(file);  // closes whatever was kept before
   reuseScope->path = std::move(path);
 }
 
-// The kept file of `path`, if the scope holds it; the scope gives it up.
-std::unique_ptr<storage::CompoundFile> TakeKept(std::string_view path) {
-  if (reuseScope == nullptr || reuseScope->file == nullptr || reuseScope->path != path) {
-    return nullptr;
+// The compound file of `path`: the one the scope kept, else one made from
+// the scope's open ahead of time, else null; the scope gives up what it held.
+HRESULT TakeKept(std::string_view path, std::unique_ptr<storage::CompoundFile>& out) {
+  if (reuseScope == nullptr || reuseScope->path != path) return S_OK;
+  if (reuseScope->file != nullptr) {
+    out = std::move(reuseScope->file);
+    return S_OK;
   }
-  return std::move(reuseScope->file);
+  if (reuseScope->ahead != nullptr) {
+    return storage::CompoundFile::Open(std::move(reuseScope->ahead), out);
+  }
+  return S_OK;
 }
 
 // The stream that holds a property set. Only the standard sets are offered:
@@ -205,12 +215,28 @@ HRESULT StgOpenStorage(const char* nativePath, IStorage* pstgPriority, DWORD grf
     return STG_E_INVALIDPARAMETER;
   }
   if (grfMode != (STGM_READWRITE | STGM_SHARE_EXCLUSIVE)) return STG_E_INVALIDFLAG;
-  std::unique_ptr<storage::CompoundFile> file = TakeKept(nativePath);
+  std::unique_ptr<storage::CompoundFile> file;
+  if (HRESULT hr = TakeKept(nativePath, file); FAILED(hr)) return hr;
   if (file == nullptr) {
     if (HRESULT hr = storage::CompoundFile::Open(nativePath, file); FAILED(hr)) return hr;
   }
   *ppstgOpen = new Storage(nativePath, std::move(file));
   return S_OK;
+}
+
+const storage::File* OpenStorageAhead(const char* nativePath) {
+  if (reuseScope == nullptr) return nullptr;
+  if (reuseScope->ahead != nullptr && reuseScope->path == nativePath) {
+    return reuseScope->ahead.get();
+  }
+  // Whatever the scope held goes first: two documents are never held at once.
+  reuseScope->file.reset();
+  reuseScope->ahead.reset();
+  std::unique_ptr<storage::File> file;
+  if (!storage::File::Open(nativePath, file).ok()) return nullptr;
+  reuseScope->path = nativePath;
+  reuseScope->ahead = std::move(file);
+  return reuseScope->ahead.get();
 }
 
 StorageReuseScope::StorageReuseScope()

@@ -18,6 +18,10 @@
 
 #include "platform/HResult.h"
 #include "platform/storage/Guid.h"
+
+namespace tavrin::storage {
+class File;
+}
 #include "platform/storage/PropVariant.h"
 
 namespace tavrin {
@@ -98,6 +102,17 @@ class StorageReuseScope {
   std::unique_ptr<Kept> kept_;
   Kept* outerKept_;
 };
+
+// Within a scope, opens `nativePath` as StgOpenStorage would (read-write,
+// locked for exclusive use, a leftover journal not yet looked at) and keeps
+// the open for the next StgOpenStorage of that path, so that a command which
+// reads a document's file times first still opens it once. Asked again for
+// the same path, it gives the same open. The file it gives stays valid until
+// that StgOpenStorage or the scope's end. Null when
+// no scope lives on this thread or the file cannot be opened so (read-only,
+// no regular file, in use, missing ...): the caller then opens it its own
+// way, and the StgOpenStorage that follows says why it cannot.
+const storage::File* OpenStorageAhead(const char* nativePath);
 
 // Per-thread initialisation of the services: S_OK the first time on a
 // thread, S_FALSE when already initialised; each call wants one

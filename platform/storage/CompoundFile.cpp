@@ -95,15 +95,27 @@ CompoundFile::CompoundFile(std::unique_ptr<File> file, std::unique_ptr<Structure
 
 CompoundFile::~CompoundFile() = default;
 
+namespace {
+
+HRESULT Failed(const Status& status, std::string* error) {
+  if (error) *error = status.text();
+  return status.code();
+}
+
+}  // namespace
+
 HRESULT CompoundFile::Open(const std::string& nativePath, std::unique_ptr<CompoundFile>& out,
                            std::string* error) {
   out.reset();
-  const auto failed = [error](const Status& status) {
-    if (error) *error = status.text();
-    return status.code();
-  };
   std::unique_ptr<File> file;
-  if (Status opened = File::Open(nativePath, file); !opened.ok()) return failed(opened);
+  if (Status opened = File::Open(nativePath, file); !opened.ok()) return Failed(opened, error);
+  return Open(std::move(file), out, error);
+}
+
+HRESULT CompoundFile::Open(std::unique_ptr<File> file, std::unique_ptr<CompoundFile>& out,
+                           std::string* error) {
+  out.reset();
+  const auto failed = [error](const Status& status) { return Failed(status, error); };
   if (Status recovered = RecoverDocument(*file); !recovered.ok()) return failed(recovered);
   std::unique_ptr<Structures> parts;
   if (Status read = Structures::Open(*file, parts); !read.ok()) return failed(read);

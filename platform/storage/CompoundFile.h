@@ -43,6 +43,9 @@ class CompoundFile {
   // journal. `error`, when given, receives the reason for a failure.
   static HRESULT Open(const std::string& nativePath, std::unique_ptr<CompoundFile>& out,
                       std::string* error = nullptr);
+  // The same, for a document File::Open has opened already.
+  static HRESULT Open(std::unique_ptr<File> file, std::unique_ptr<CompoundFile>& out,
+                      std::string* error = nullptr);
 
   ~CompoundFile();
   CompoundFile(const CompoundFile&) = delete;

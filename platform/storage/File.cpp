@@ -36,8 +36,10 @@ int SystemCalls::Truncate(int fd, off_t length) {
   return ::ftruncate(fd, length);
 }
 
-int SystemCalls::Stat(int fd, struct stat& info) {
-  return ::fstat(fd, &info);
+int SystemCalls::Stat(int fd, struct statx& info) {
+  return ::statx(fd, "", AT_EMPTY_PATH,
+                 STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_ATIME | STATX_MTIME | STATX_BTIME,
+                 &info);
 }
 
 int SystemCalls::Close(int fd) {
@@ -186,11 +188,13 @@ namespace {
 
 // The status of the open file `fd`, which must be a regular file: a folder
 // or a device is no document, nor a journal.
-Status RegularFileStatus(SystemCalls& os, int fd, const std::string& path, struct stat& info) {
+Status RegularFileStatus(SystemCalls& os, int fd, const std::string& path, struct statx& info) {
   if (os.Stat(fd, info) != 0) {
     return {STG_E_ACCESSDENIED, "cannot examine the file: " + ErrnoText(errno)};
   }
-  if (!S_ISREG(info.st_mode)) return {STG_E_ACCESSDENIED, "\"" + path + "\" is not a regular file"};
+  if (!S_ISREG(info.stx_mode)) {
+    return {STG_E_ACCESSDENIED, "\"" + path + "\" is not a regular file"};
+  }
   return {};
 }
 
@@ -209,20 +213,24 @@ Status File::Open(const std::string& path, std::unique_ptr<File>& out) {
   // From here the descriptor belongs to the File, which closes it on every path.
   std::unique_ptr<File> file(new File(fd, path));
 
-  struct stat info {};
+  // The status is read under the lock, so that the times it gives are the
+  // ones the file has while this object holds it; a refusal for what the
+  // file is still comes before one for who holds it.
+  const Status locked = LockForExclusiveUse(fd);
+  struct statx& info = file->status_;
   if (Status regular = RegularFileStatus(os, fd, path, info); !regular.ok()) return regular;
   // A file nobody may write is read-only to its owner's intent; the
   // administrator's power to write it anyway is not a reason to.
-  if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+  if ((info.stx_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
     return {STG_E_ACCESSDENIED, "\"" + path + "\" is read-only"};
   }
-  if (Status locked = LockForExclusiveUse(fd); !locked.ok()) return locked;
+  if (!locked.ok()) return locked;
   // A file with no name in any folder (an anonymous or deleted one) keeps
   // the name it was opened by; no journal can be made beside that, so it
   // can be read but never changed.
   if (linked && os.RealPath(fd, path.c_str(), file->path_) != 0) file->path_ = path;
 
-  file->size_ = static_cast<std::uint64_t>(info.st_size);
+  file->size_ = info.stx_size;
   out = std::move(file);
   return {};
 }
@@ -248,9 +256,9 @@ Status File::OpenToRead(const std::string& path, std::unique_ptr<File>& out) {
   }
   if (fd < 0) return OpenFailure(path, errno);
   std::unique_ptr<File> file(new File(fd, path));
-  struct stat info {};
+  struct statx& info = file->status_;
   if (Status regular = RegularFileStatus(os, fd, path, info); !regular.ok()) return regular;
-  file->size_ = static_cast<std::uint64_t>(info.st_size);
+  file->size_ = info.stx_size;
   out = std::move(file);
   return {};
 }

@@ -31,7 +31,8 @@ class SystemCalls {
   virtual ssize_t WriteAt(int fd, const void* buffer, std::size_t count, off_t offset);
   virtual int Sync(int fd);
   virtual int Truncate(int fd, off_t length);
-  virtual int Stat(int fd, struct stat& info);
+  // statx(2) of the open file: its type, permission bits, size and times.
+  virtual int Stat(int fd, struct statx& info);
   virtual int Close(int fd);
   virtual int Unlink(const char* path);
   // 0 and the absolute path, with no symbolic link in it, of the file `path`
@@ -88,6 +89,8 @@ class File {
   // whatever name it was opened by, its journal is found beside it.
   const std::string& path() const { return path_; }
   std::uint64_t size() const { return size_; }
+  // What the file was when it was opened, under its lock (times included).
+  const struct statx& status() const { return status_; }
   int descriptor() const { return fd_; }
 
   // Reads up to `count` bytes at `offset`; `got` is short only at the end of
@@ -117,6 +120,7 @@ class File {
   int fd_;
   std::string path_;
   std::uint64_t size_ = 0;
+  struct statx status_ {};
   // The whole file as first read, when it is small; `copied_` once the copy
   // was made or given up on.
   mutable std::string copy_;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cerrno>
 
 #include "platform/storage/CompoundFile.h"
@@ -162,6 +164,52 @@ TEST_F(ComTest, AReuseScopeOpensAFileOnceAndClosesItAtItsEnd) {
   // Without a scope every release closes the file.
   ASSERT_EQ(ReadTitle(path, title), S_OK);
   EXPECT_TRUE(Free(path));
+}
+
+TEST_F(ComTest, AnOpenMadeAheadIsTheOneTheNextStorageOfItsPathTakes) {
+  const std::string path = Document();
+  const std::string other =
+      testing::TestDocument(testing::SummaryWith("other", "me", 2)).WriteTo(dir, "other.doc");
+  EXPECT_EQ(OpenStorageAhead(path.c_str()), nullptr);  // no scope, nothing held
+  EXPECT_TRUE(Free(path));
+
+  fixture::FaultySystemCalls counting;
+  storage::ScopedSystemCalls scoped(counting);
+  {
+    const StorageReuseScope scope;
+    const storage::File* ahead = OpenStorageAhead(path.c_str());
+    ASSERT_NE(ahead, nullptr);
+    struct stat info {};
+    ASSERT_EQ(stat(path.c_str(), &info), 0);
+    EXPECT_EQ(ahead->status().stx_mtime.tv_sec, info.st_mtim.tv_sec);
+    EXPECT_EQ(ahead->status().stx_mtime.tv_nsec, info.st_mtim.tv_nsec);
+    EXPECT_EQ(ahead->status().stx_size, static_cast<std::uint64_t>(info.st_size));
+    EXPECT_EQ(OpenStorageAhead(path.c_str()), ahead);
+    EXPECT_EQ(counting.Count(fixture::FaultySystemCalls::Call::kOpen, "/d.doc"), 1u);
+    std::string title;
+    ASSERT_EQ(ReadTitle(path, title), S_OK);
+    EXPECT_EQ(title, "title");
+    ASSERT_EQ(ReadTitle(path, title), S_OK);
+    EXPECT_EQ(counting.Count(fixture::FaultySystemCalls::Call::kOpen, "/d.doc"), 1u);
+    EXPECT_FALSE(Free(path));  // held, lock and all, to the scope's end
+
+    // Opening another ahead lets the first go.
+    ASSERT_NE(OpenStorageAhead(other.c_str()), nullptr);
+    EXPECT_TRUE(Free(path));
+    EXPECT_FALSE(Free(other));
+  }
+  EXPECT_TRUE(Free(other));
+
+  // A file the engine would refuse is not opened ahead; the storage says why.
+  ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+  const StorageReuseScope scope;
+  EXPECT_EQ(OpenStorageAhead(path.c_str()), nullptr);
+  std::string title;
+  EXPECT_EQ(ReadTitle(path, title), STG_E_ACCESSDENIED);
+  const std::string plain = dir.Put("plain.txt", std::string(600, 'x'));
+  ASSERT_NE(OpenStorageAhead(plain.c_str()), nullptr);
+  EXPECT_EQ(ReadTitle(plain, title), STG_E_FILEALREADYEXISTS);
+  EXPECT_TRUE(Free(other));
 }
 
 TEST_F(ComTest, AFileWhoseWriteFailedIsNotKept) {

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "platform/storage/Com.h"
 #include "platform/storage/Crc32.h"
 #include "storage/SampleDocument.h"
 #include "support/FaultySystemCalls.h"
@@ -162,6 +163,18 @@ TEST_F(JournalTest, OpenRollsBackWhatACrashLeftAndRemovesTheJournal) {
   // The document is as usable as it ever was.
   ASSERT_EQ(reopened.file->ReplaceStream(*reopened.file->FindRootStream(kSummary16), moved), S_OK);
   EXPECT_EQ(Summary(*reopened.file), moved);
+}
+
+TEST_F(JournalTest, AnOpenMadeAheadRollsBackWhenTheStorageTakesIt) {
+  CrashMidChange();
+  const tavrin::StorageReuseScope scope;
+  ASSERT_NE(tavrin::OpenStorageAhead(path.c_str()), nullptr);
+  tavrin::ComPtr<tavrin::IStorage> storage;
+  ASSERT_EQ(StgOpenStorage(path.c_str(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, nullptr, 0,
+                           storage.Put()),
+            S_OK);
+  EXPECT_EQ(ReadWholeFile(path), original);
+  EXPECT_FALSE(std::filesystem::exists(journal));
 }
 
 TEST_F(JournalTest, TheJournalIsFoundWhateverNameTheDocumentIsOpenedBy) {

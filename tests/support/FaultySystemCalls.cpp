@@ -111,7 +111,7 @@ int FaultySystemCalls::Truncate(int fd, off_t length) {
   return SystemCalls::Truncate(fd, length);
 }
 
-int FaultySystemCalls::Stat(int fd, struct stat& info) {
+int FaultySystemCalls::Stat(int fd, struct statx& info) {
   if (Enter(Call::kStat, PathOfDescriptor(fd)) == Verdict::kFail) return -1;
   return SystemCalls::Stat(fd, info);
 }

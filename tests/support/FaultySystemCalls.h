@@ -92,7 +92,7 @@ class FaultySystemCalls : public storage::SystemCalls {
   ssize_t WriteAt(int fd, const void* buffer, std::size_t count, off_t offset) override;
   int Sync(int fd) override;
   int Truncate(int fd, off_t length) override;
-  int Stat(int fd, struct stat& info) override;
+  int Stat(int fd, struct statx& info) override;
   int Close(int fd) override;
   int Unlink(const char* path) override;
   int RealPath(int fd, const char* path, std::string& resolved) override;
