@@ -59,11 +59,15 @@ std::string RenderJson(const FormReport& report, bool hex) {
 }
 
 std::string RenderText(const FormReport& report) {
-  std::string out = "== " + report.path + "\n";
+  // Appended piece by piece into one buffer: a run prints thousands of these.
+  std::string out;
+  out.reserve(1024);
+  out.append("== ").append(report.path).append("\n");
   for (const NamedGrid& named : GridsOf(report.form)) {
-    out += "[" + std::string(named.name) + "]\n";
+    out.append("[").append(named.name).append("]\n");
     for (int i = 0; i < named.grid.RowCount(); ++i) {
-      out += KeyText(named.grid.Key(i)) + " = " + Cp932ToUtf8(named.grid.Value(i)) + "\n";
+      out.append(KeyText(named.grid.Key(i))).append(" = ");
+      out.append(Cp932ToUtf8(named.grid.Value(i))).append("\n");
     }
   }
   for (const auto& box : report.boxes) out += RenderBox(box);

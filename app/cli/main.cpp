@@ -180,6 +180,9 @@ int Show(const std::string& self, const std::vector<std::string>& files, bool js
   bool anyMessage = false;
   // Every form starts from the same settings: they are read once.
   const tavrin::ProfileReader settings(tavrin::ProgramFilePath(self, ".ini"));
+  // Into a file or a pipe, a run over thousands of files writes in large
+  // pieces; a terminal still sees each file as it is shown.
+  if (!::isatty(STDOUT_FILENO)) std::setvbuf(stdout, nullptr, _IOFBF, std::size_t{1} << 16);
   if (json) Print("{\"files\":[");
   for (std::size_t i = 0; i < files.size(); ++i) {
     tavrin::ScriptedDialogs dialogs(title);

@@ -3,6 +3,7 @@
 // only as far as a caller needs, each link checked as it is taken.
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -51,6 +52,11 @@ class Chain {
   Status First(std::uint64_t count, std::span<const std::uint32_t>& out);
   // Every unit up to the end-of-chain mark.
   Status ToEnd(std::vector<std::uint32_t>& out);
+  // The number of units, once a call has met the end-of-chain mark; until
+  // then, and after a broken link, nothing.
+  std::optional<std::uint64_t> length() const {
+    return ended_ ? std::optional<std::uint64_t>(units_.size()) : std::nullopt;
+  }
 
  private:
   // Takes one more link; `ended` is set instead when the chain ends there.

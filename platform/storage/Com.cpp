@@ -119,7 +119,8 @@ class Storage final : public IStorage, public IPropertySetStorage {
     if (grfMode != (STGM_READWRITE | STGM_SHARE_EXCLUSIVE)) return STG_E_INVALIDFLAG;
     std::optional<std::u16string_view> name = PropertySetStreamName(rfmtid);
     if (!name) return STG_E_FILENOTFOUND;
-    std::optional<std::uint32_t> entry = file_->FindRootStream(*name);
+    std::optional<std::uint32_t> entry;
+    if (HRESULT hr = file_->FindRootStream(*name, entry); FAILED(hr)) return hr;
     if (!entry) return STG_E_FILENOTFOUND;
     std::string bytes;
     if (HRESULT hr = file_->ReadStream(*entry, bytes); FAILED(hr)) return hr;

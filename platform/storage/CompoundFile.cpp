@@ -14,8 +14,10 @@
 //     DIFAT sectors the directory's chain passes through; reading a stream
 //     adds only the table sectors its chain needs. No step reads the whole
 //     of a large file, so opening and reading cost the same in a 1 MB and a
-//     1 GB document. (A file of at most 32 KiB is read in one call and
-//     answered from memory: see File.)
+//     1 GB document. A directory of more than 64 KiB is itself read only as
+//     far as lookups reach, and checked as far as they go; a change reads
+//     and checks the rest first (see Directory). (A file of at most 32 KiB is
+//     read in one call and answered from memory: see File.)
 //  4. A change reads only what it touches, so its cost does not grow with
 //     the document: its stream's chain, the directory, the FAT sectors those
 //     chains pass through and the ones it rewrites, the DIFAT as far as it
@@ -129,23 +131,45 @@ HRESULT CompoundFile::Fail(HRESULT code, std::string text) const {
   return code;
 }
 
+HRESULT CompoundFile::FindRootStream(std::u16string_view name,
+                                     std::optional<std::uint32_t>& found) const {
+  found.reset();
+  if (broken_) return S_OK;
+  Directory& directory = parts_->directory;
+  if (Status searched = directory.FindChild(0, name, found); !searched.ok()) {
+    found.reset();
+    return Fail(searched.code(), searched.text());
+  }
+  if (found && directory.entry(*found).type != EntryType::kStream) found.reset();
+  return S_OK;
+}
+
 std::optional<std::uint32_t> CompoundFile::FindRootStream(std::u16string_view name) const {
-  if (broken_) return std::nullopt;
-  const Directory& directory = parts_->directory;
-  std::optional<std::uint32_t> found = directory.FindChild(0, name);
-  if (found && directory.entry(*found).type != EntryType::kStream) return std::nullopt;
+  std::optional<std::uint32_t> found;
+  FindRootStream(name, found);
   return found;
 }
 
 HRESULT CompoundFile::ReadStream(std::uint32_t entry, std::string& bytes) const {
   bytes.clear();
   if (broken_) return Fail(STG_E_REVERTED, "a write failed; the file must be opened again");
+  // An entry no lookup has reached in a large directory is only known to be
+  // a stream once the whole tree has been checked.
+  if (!parts_->directory.Reached(entry)) {
+    if (Status whole = parts_->directory.MakeWhole(); !whole.ok()) {
+      return Fail(whole.code(), whole.text());
+    }
+  }
   Status read = storage::ReadStream(*parts_, entry, bytes);
   return read.ok() ? S_OK : Fail(read.code(), read.text());
 }
 
 HRESULT CompoundFile::ReplaceStream(std::uint32_t entry, std::string_view bytes) {
   if (broken_) return Fail(STG_E_REVERTED, "a write failed; the file must be opened again");
+  // A change checks every entry that names a chain.
+  if (Status whole = parts_->directory.MakeWhole(); !whole.ok()) {
+    return Fail(whole.code(), whole.text());
+  }
   Replacement change(file_->size());
   if (Status planned = PlanReplacement(*parts_, entry, bytes, change); !planned.ok()) {
     return Fail(planned.code(), planned.text());

@@ -53,7 +53,10 @@ class CompoundFile {
 
   // The entry of the stream called `name` directly under the root storage.
   // Names compare without regard to case, as the format orders them. Nothing
-  // is found once a write has failed.
+  // is found once a write has failed. STG_E_DOCFILECORRUPT when the part of
+  // a large directory the search reads contradicts itself.
+  HRESULT FindRootStream(std::u16string_view name, std::optional<std::uint32_t>& found) const;
+  // The same where a failure needs no telling apart from absence.
   std::optional<std::uint32_t> FindRootStream(std::u16string_view name) const;
 
   // The whole content of stream `entry`. STG_E_DOCFILECORRUPT when its chain

@@ -26,7 +26,7 @@ Status Structures::Open(File& file, std::unique_ptr<Structures>& out) {
   if (Status counts = CheckHeaderAgainstFile(parts->header, parts->sectors); !counts.ok()) {
     return counts;
   }
-  if (Status loaded = Directory::Load(parts->header, parts->sectors, parts->fat, parts->directory);
+  if (Status loaded = Directory::Open(parts->header, parts->sectors, parts->fat, parts->directory);
       !loaded.ok()) {
     return loaded;
   }

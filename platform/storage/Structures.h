@@ -11,8 +11,9 @@ namespace tavrin::storage {
 
 class Structures {
  public:
-  // Reads and checks the header and the directory, and the FAT and DIFAT
-  // sectors the directory's chain passes through; nothing more.
+  // Reads and checks the header and the directory (a large one only as far
+  // as lookups reach: see Directory), and the FAT and DIFAT sectors the
+  // directory's chain passes through; nothing more.
   static Status Open(File& file, std::unique_ptr<Structures>& out);
   // The state after a commit wrote `header` and `directory`; every table is
   // read afresh when next needed.
