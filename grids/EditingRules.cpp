@@ -21,7 +21,9 @@ void AddRows(ValueListEditor& grid, RowSet set) {
 }
 
 void AddItems(CheckListBox& list, RowSet set) {
-  for (const std::string& key : ItemNames(set)) list.AddItem(key);
+  const std::vector<std::string>& keys = ItemNames(set);
+  list.ReserveItems(list.Count() + static_cast<int>(keys.size()));
+  for (const std::string& key : keys) list.AddItem(key);
 }
 
 void ApplyEditingRules(GridPair summary, GridPair fileTime, GridPair docSummary) {

@@ -207,22 +207,28 @@ std::string Utf8ToCp932ForDisplay(std::string_view utf8) {
 
 std::string Cp932(std::string_view utf8Literal) {
   // A form converts the same few dozen captions each time it is built, and
-  // the command-line front end builds one per file.
-  struct Hash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view text) const {
-      return std::hash<std::string_view>{}(text);
-    }
+  // the command-line front end builds one per file. A literal keeps its
+  // address, so that finds its conversion without hashing its text; the
+  // text is still compared, so a caller that passes other text from the same
+  // place gets its own conversion.
+  struct Converted {
+    std::string utf8;
+    std::string cp932;
   };
-  thread_local std::unordered_map<std::string, std::string, Hash, std::equal_to<>> converted;
-  if (auto it = converted.find(utf8Literal); it != converted.end()) return it->second;
+  thread_local std::unordered_map<const char*, Converted> byAddress;
+  Converted& known = byAddress[utf8Literal.data()];
+  if (known.utf8.size() == utf8Literal.size() && known.utf8 == utf8Literal &&
+      (!known.cp932.empty() || utf8Literal.empty())) {
+    return known.cp932;
+  }
   EncodeResult result = Utf8ToCp932(utf8Literal);
   if (!result.bytes) {
     std::fprintf(stderr, "tavrin: literal not representable in CP932: %.*s\n",
                  static_cast<int>(utf8Literal.size()), utf8Literal.data());
     std::abort();
   }
-  return converted.emplace(std::string(utf8Literal), std::move(*result.bytes)).first->second;
+  known = {std::string(utf8Literal), std::move(*result.bytes)};
+  return known.cp932;
 }
 
 }  // namespace tavrin::codepage

@@ -17,6 +17,8 @@ class CheckListBox : public Control {
 
   void AddItem(std::string caption);
   int Count() const { return static_cast<int>(items_.size()); }
+  // Room for `items` items, so that a list filled once is allocated once.
+  void ReserveItems(int items) { items_.reserve(static_cast<std::size_t>(items)); }
   const std::string& Item(int index) const { return items_.at(Index(index)).caption; }
 
   bool Checked(int index) const { return items_.at(Index(index)).checked; }

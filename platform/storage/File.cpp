@@ -271,20 +271,21 @@ File::~File() {
 Status File::ReadAt(std::uint64_t offset, char* buffer, std::size_t count, std::size_t& got) const {
   if (!copied_) {
     copied_ = true;
-    if (size_ <= kReadWholeUpTo) {
-      copy_.resize(size_);
-      std::size_t read = 0;
-      if (!ReadFromFile(0, copy_.data(), copy_.size(), read).ok()) read = 0;
+    if (size_ > 0 && size_ <= kReadWholeUpTo) {
+      // Filled by the read, so not cleared first.
+      copy_ = std::make_unique_for_overwrite<char[]>(static_cast<std::size_t>(size_));
       // A file that shrank since it was opened is read as it now is.
-      copy_.resize(read);
+      if (!ReadFromFile(0, copy_.get(), static_cast<std::size_t>(size_), copyLength_).ok()) {
+        copyLength_ = 0;
+      }
     }
   }
   // The copy answers only what lies wholly inside it, or runs to the end
   // of a file it holds whole; anything else goes to the file.
-  if (!copy_.empty() && offset <= copy_.size() &&
-      (count <= copy_.size() - offset || copy_.size() == size_)) {
-    got = static_cast<std::size_t>(std::min<std::uint64_t>(count, copy_.size() - offset));
-    std::memcpy(buffer, copy_.data() + offset, got);
+  if (copyLength_ > 0 && offset <= copyLength_ &&
+      (count <= copyLength_ - offset || copyLength_ == size_)) {
+    got = static_cast<std::size_t>(std::min<std::uint64_t>(count, copyLength_ - offset));
+    std::memcpy(buffer, copy_.get() + offset, got);
     return {};
   }
   return ReadFromFile(offset, buffer, count, got);

@@ -113,7 +113,8 @@ class File {
   Status ReadFromFile(std::uint64_t offset, char* buffer, std::size_t count,
                       std::size_t& got) const;
   void Forget() const {
-    copy_.clear();
+    copy_.reset();
+    copyLength_ = 0;
     copied_ = true;
   }
 
@@ -123,7 +124,8 @@ class File {
   struct statx status_ {};
   // The whole file as first read, when it is small; `copied_` once the copy
   // was made or given up on.
-  mutable std::string copy_;
+  mutable std::unique_ptr<char[]> copy_;
+  mutable std::size_t copyLength_ = 0;
   mutable bool copied_ = false;
 };
 
