@@ -4,7 +4,8 @@ namespace tavrin::clock {
 
 namespace {
 
-// The program has one thread, so a plain static is enough.
+// Pinned only by tests, while no other thread runs, so a plain static is
+// enough.
 std::optional<time_point>& PinnedNow() {
   static std::optional<time_point> pinned;
   return pinned;

@@ -11,6 +11,8 @@
 #include <optional>
 #include <utility>
 
+#include "platform/LockConflicts.h"
+
 namespace tavrin {
 namespace {
 
@@ -164,7 +166,9 @@ HRESULT TimedFile::Open(const std::string& path, Access access, TimedFile& out) 
   lock.l_type = write ? F_WRLCK : F_RDLCK;
   lock.l_whence = SEEK_SET;
   if (::fcntl(fd, F_OFD_SETLK, &lock) != 0) {
-    return HResultFromErrno(errno == EACCES ? EAGAIN : errno);
+    const int error = errno == EACCES ? EAGAIN : errno;
+    if (error == EAGAIN) NoteLockConflict();
+    return HResultFromErrno(error);
   }
   // One call under the lock gives the type, the permission bits and the
   // times; the times are kept for GetTimes, so showing a file takes no

@@ -17,18 +17,20 @@
 
 #include "app/TForm1.h"
 #include "app/cli/FormReport.h"
+#include "app/cli/InOrder.h"
 #include "app/cli/RowNames.h"
 #include "grids/DefaultsPage.h"
 #include "platform/CodePage.h"
 #include "platform/FilePaths.h"
 #include "platform/HeadlessWindowHost.h"
+#include "platform/LockConflicts.h"
 #include "platform/ScriptedDialogs.h"
 
 namespace {
 
 constexpr int kUsageError = 2;
 
-constexpr const char* kHelp = R"(Usage: tavrin-cli show [--json [--hex]] FILE...
+constexpr const char* kHelp = R"(Usage: tavrin-cli show [--json [--hex]] [--jobs N] FILE...
        tavrin-cli update FILE [--set ROW=VALUE]... [--select ROW]... [--yes]
        tavrin-cli batch [--defaults FILE.dat] [--set ROW=VALUE]... [--select ROW]...
                         [--yes] [--wait MS] FILE...
@@ -42,6 +44,8 @@ window would have shown.
            {"files": [{"path": ..., "grids": {"summary": [{"key": ..., "value": ...}, ...],
             "docsummary": [...], "filetime": [...]}, "messages": [{"caption": ..., "text": ...}]}]}
   --hex    with --json, each row also gives "hex": the value's exact CP932 bytes
+  --jobs N show up to N files at once (1 to 64; by default one per processor,
+           at most 8); the output is the same, in the order given
   --help   this text
 
 Exit status: 0 when no message was shown, 1 when any was, 2 for a usage error.
@@ -78,7 +82,7 @@ and the three writes. Output and exit status as for update.
 ROW is SET:NAME, the name as the window shows it or its English alias:
 @ROWS@
 
-使い方: tavrin-cli show [--json [--hex]] ファイル...
+使い方: tavrin-cli show [--json [--hex]] [--jobs N] ファイル...
         tavrin-cli update ファイル [--set 行=値]... [--select 行]... [--yes]
 
 各ファイルのメタデータを、ウィンドウの「表示」と同じ手順で読み取って出力します。
@@ -87,6 +91,8 @@ ROW is SET:NAME, the name as the window shows it or its English alias:
 
   --json   実行全体を一つの JSON 文書として出力します (形式は上記のとおり)
   --hex    --json と併用し、各行に値の CP932 バイト列 ("hex") を加えます
+  --jobs N 最大 N 個のファイルを同時に読み取ります (1～64、既定はプロセッサ数で
+           最大 8)。出力は同じで、指定した順のままです
   --help   この説明を表示します
 
 終了コード: メッセージなしは 0、メッセージありは 1、使い方の誤りは 2。
@@ -174,30 +180,37 @@ class TerminalDialogs : public tavrin::ScriptedDialogs {
   bool declined_ = false;
 };
 
-int Show(const std::string& self, const std::vector<std::string>& files, bool json, bool hex) {
+int Show(const std::string& self, const std::vector<std::string>& files, bool json, bool hex,
+         unsigned jobs) {
   const std::string title = tavrin::ProgramTitle(self);
-  tavrin::HeadlessWindowHost host;
   bool anyMessage = false;
   // Every form starts from the same settings: they are read once.
   const tavrin::ProfileReader settings(tavrin::ProgramFilePath(self, ".ini"));
   // Into a file or a pipe, a run over thousands of files writes in large
   // pieces; a terminal still sees each file as it is shown.
   if (!::isatty(STDOUT_FILENO)) std::setvbuf(stdout, nullptr, _IOFBF, std::size_t{1} << 16);
-  if (json) Print("{\"files\":[");
-  for (std::size_t i = 0; i < files.size(); ++i) {
+  const auto showOne = [&](std::size_t i) {
+    const std::uint64_t conflicts = tavrin::LockConflictsOnThisThread();
+    tavrin::HeadlessWindowHost host;
     tavrin::ScriptedDialogs dialogs(title);
     tavrin::TForm1 form(dialogs, host, self);
     tavrin::RunHandler(dialogs, [&] { form.FormCreate(settings); });
     form.Edit1.SetText(files[i]);
     tavrin::RunHandler(dialogs, [&] { form.Button1Click(); });
-    anyMessage = anyMessage || !dialogs.ShownBoxes().empty();
     tavrin::cli::FormReport report{files[i], form, dialogs.ShownBoxes()};
-    if (json) {
-      Print((i == 0 ? "" : ",") + tavrin::cli::RenderJson(report, hex));
-    } else {
-      Print(tavrin::cli::RenderText(report));
-    }
-  }
+    tavrin::cli::JobResult result;
+    result.anyMessage = !dialogs.ShownBoxes().empty();
+    result.text = json ? (i == 0 ? "" : ",") + tavrin::cli::RenderJson(report, hex)
+                       : tavrin::cli::RenderText(report);
+    // Two names of one file shown at once would keep each other out.
+    result.retryAlone = tavrin::LockConflictsOnThisThread() != conflicts;
+    return result;
+  };
+  if (json) Print("{\"files\":[");
+  tavrin::cli::RunInOrder(files.size(), jobs, showOne, [&](const tavrin::cli::JobResult& result) {
+    anyMessage = anyMessage || result.anyMessage;
+    Print(result.text);
+  });
   if (json) Print("]}\n");
   return anyMessage ? 1 : 0;
 }
@@ -488,12 +501,20 @@ int main(int argc, char** argv) {
   if (args[0] != "show") return Usage("unknown command");
   bool json = false;
   bool hex = false;
+  unsigned jobs = tavrin::cli::DefaultJobs();
   bool optionsDone = false;
   std::vector<std::string> files;
   for (std::size_t i = 1; i < args.size(); ++i) {
     std::string_view arg = args[i];
     if (!optionsDone && arg == "--") {
       optionsDone = true;
+    } else if (!optionsDone && arg == "--jobs") {
+      if (++i == args.size()) return Usage("--jobs needs a number");
+      const std::string_view count = args[i];
+      const auto [end, error] = std::from_chars(count.data(), count.data() + count.size(), jobs);
+      if (error != std::errc() || end != count.data() + count.size() || jobs < 1 || jobs > 64) {
+        return Usage("--jobs takes a number from 1 to 64");
+      }
     } else if (!optionsDone && arg == "--json") {
       json = true;
     } else if (!optionsDone && arg == "--hex") {
@@ -509,5 +530,5 @@ int main(int argc, char** argv) {
   }
   if (files.empty()) return Usage("no file given");
   if (hex && !json) return Usage("--hex goes with --json");
-  return Show(tavrin::ExecutablePath(argv[0]), files, json, hex);
+  return Show(tavrin::ExecutablePath(argv[0]), files, json, hex, jobs);
 }

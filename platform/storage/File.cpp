@@ -10,6 +10,8 @@
 #include <limits>
 #include <string_view>
 
+#include "platform/LockConflicts.h"
+
 namespace tavrin::storage {
 
 int SystemCalls::Open(const char* path, int flags, mode_t mode) {
@@ -179,6 +181,7 @@ Status LockForExclusiveUse(int fd) {
   if (ActiveSystemCalls().SetLock(fd, lock) == 0) return {};
   const int error = errno;
   if (error == EAGAIN || error == EACCES) {
+    NoteLockConflict();
     return {STG_E_SHAREVIOLATION, "the file is in use by another open"};
   }
   return {STG_E_LOCKVIOLATION, "cannot lock the file: " + ErrnoText(error)};

@@ -46,8 +46,8 @@ class SystemCalls {
 // The calls currently in force: the real ones unless a test installed others.
 SystemCalls& ActiveSystemCalls();
 
-// Puts `replacement` in force for the life of this object. The program has one
-// thread, so a process-wide switch is enough.
+// Puts `replacement` in force for the life of this object. Only tests put
+// one in, while no other thread runs, so a process-wide switch is enough.
 class ScopedSystemCalls {
  public:
   explicit ScopedSystemCalls(SystemCalls& replacement);

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "platform/CodePage.h"
 #include "support/ExternalReaders.h"
 #include "support/TestDocument.h"
@@ -78,8 +80,15 @@ TEST_F(TavrinCliTest, JsonIsOneDocumentWithExactMessagesAndOptionalBytes) {
 }
 
 TEST_F(TavrinCliTest, UsageErrorsAreStatusTwoAndHelpIsBilingual) {
-  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {}, {"list"}, {"show"}, {"show", "--hex", full}, {"show", "--frobnicate", full}}) {
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{},
+                                             {"list"},
+                                             {"show"},
+                                             {"show", "--hex", full},
+                                             {"show", "--frobnicate", full},
+                                             {"show", "--jobs", "0", full},
+                                             {"show", "--jobs", "2x", full},
+                                             {"show", full, "--jobs"}}) {
     EXPECT_EQ(Cli(args).exitCode, 2);
   }
   fixture::ProcessResult help = Cli({"--help"});
@@ -89,6 +98,35 @@ TEST_F(TavrinCliTest, UsageErrorsAreStatusTwoAndHelpIsBilingual) {
   fixture::ProcessResult missing = Cli({"show", "--", (dir.path() / "-gone.doc").string()});
   EXPECT_EQ(missing.exitCode, 1);
   EXPECT_NE(missing.output.find("ファイルが見つかりません"), std::string::npos);
+}
+
+// Files shown at once print as they would one at a time, in the order given,
+// even when one file comes under several names in a row, and a file in use
+// elsewhere still says so.
+TEST_F(TavrinCliTest, ShowingManyAtOnceChangesNothingButTheTime) {
+  const std::string link = (dir.path() / "link.doc").string();
+  std::filesystem::create_symlink(full, link);
+  const std::string plain = dir.Put("plain.txt", "not a document");
+  std::vector<std::string> args{"show"};
+  for (int i = 0; i < 12; ++i) {
+    for (const std::string& file : {full, link, full, summaryOnly, plain}) args.push_back(file);
+  }
+  std::vector<std::string> alone = args;
+  alone.insert(alone.begin() + 1, {"--jobs", "1"});
+  std::vector<std::string> together = args;
+  together.insert(together.begin() + 1, {"--jobs", "4"});
+  const fixture::ProcessResult one = Cli(alone);
+  EXPECT_EQ(one.output.find("使用中"), std::string::npos);
+  for (int run = 0; run < 5; ++run) {
+    const fixture::ProcessResult many = Cli(together);
+    EXPECT_EQ(many.exitCode, one.exitCode);
+    EXPECT_EQ(many.output, one.output);
+  }
+  std::vector<std::string> json = together;
+  json.insert(json.begin() + 1, "--json");
+  std::vector<std::string> jsonAlone = alone;
+  jsonAlone.insert(jsonAlone.begin() + 1, "--json");
+  EXPECT_EQ(Cli(json).output, Cli(jsonAlone).output);
 }
 
 }  // namespace
