@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -43,6 +44,10 @@ bool ShiftTicks(std::uint64_t ticks, std::int64_t offsetSeconds, FILETIME& out) 
 }
 
 std::optional<std::int64_t> ComputeUtcOffset(std::time_t now) {
+  // The C library's zone state is one for the process; threads that show
+  // files at once take turns at it (once a second each, see below).
+  static std::mutex zoneState;
+  const std::lock_guard turn(zoneState);
   // glibc's localtime_r reads TZ only once unless tzset() asks it to look again.
   tzset();
   std::tm local{};
