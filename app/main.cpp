@@ -7,11 +7,13 @@
 #include "app/TAboutBox.h"
 #include "app/TForm1.h"
 #include "platform/FilePaths.h"
+#include "platform/MemoryReuse.h"
 #include "platform/qt/FormWindow.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtText.h"
 
 int main(int argc, char** argv) {
+  tavrin::KeepFreedMemoryForReuse();
   QApplication application(argc, argv);
   application.setWindowIcon(QIcon(QStringLiteral(":/tavrin/icon.png")));
   const std::string self = tavrin::ExecutablePath(argc > 0 ? argv[0] : "tavrin");

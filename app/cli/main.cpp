@@ -24,6 +24,7 @@
 #include "platform/FilePaths.h"
 #include "platform/HeadlessWindowHost.h"
 #include "platform/LockConflicts.h"
+#include "platform/MemoryReuse.h"
 #include "platform/ScriptedDialogs.h"
 
 namespace {
@@ -486,6 +487,7 @@ int RunBatch(const std::string& self, const std::vector<std::string_view>& args)
 }  // namespace
 
 int main(int argc, char** argv) {
+  tavrin::KeepFreedMemoryForReuse();
   std::vector<std::string_view> args(argv + 1, argv + argc);
   if (args.empty()) return Usage("a command is needed");
   if (args[0] == "--help" || args[0] == "-h") {
