@@ -21,17 +21,9 @@ class Queue {
   void Work() {
     std::unique_lock lock(mutex_);
     for (;;) {
-      workers_.wait(lock,
-                    [this] { return next_ >= count_ || (!paused_ && next_ < emitted_ + kAhead); });
+      workers_.wait(lock, [this] { return next_ >= count_ || MayStart(); });
       if (next_ >= count_) return;
-      const std::size_t index = next_++;
-      ++running_;
-      lock.unlock();
-      JobResult result = run_(index);
-      lock.lock();
-      --running_;
-      slots_[index % slots_.size()] = std::move(result);
-      emitter_.notify_one();
+      RunNext(lock);
     }
   }
 
@@ -46,7 +38,15 @@ class Queue {
   JobResult Take(std::size_t index) {
     std::unique_lock lock(mutex_);
     std::optional<JobResult>& slot = slots_[index % slots_.size()];
-    emitter_.wait(lock, [&slot] { return slot.has_value(); });
+    // Rather than wait for a worker, the emitting thread does jobs itself:
+    // waiting and waking cost system calls every file.
+    while (!slot.has_value()) {
+      if (MayStart()) {
+        RunNext(lock);
+      } else {
+        emitter_.wait(lock, [&slot] { return slot.has_value(); });
+      }
+    }
     JobResult result = std::move(*slot);
     slot.reset();
     if (result.retryAlone) {
@@ -73,6 +73,20 @@ class Queue {
   std::size_t emitted_ = 0;
   std::size_t running_ = 0;
   bool paused_ = false;
+
+  bool MayStart() const { return next_ < count_ && !paused_ && next_ < emitted_ + kAhead; }
+
+  // Runs the next job, which MayStart, with the lock let go meanwhile.
+  void RunNext(std::unique_lock<std::mutex>& lock) {
+    const std::size_t index = next_++;
+    ++running_;
+    lock.unlock();
+    JobResult result = run_(index);
+    lock.lock();
+    --running_;
+    slots_[index % slots_.size()] = std::move(result);
+    emitter_.notify_one();
+  }
 };
 
 }  // namespace
@@ -84,8 +98,9 @@ void RunInOrder(std::size_t count, unsigned jobs, const std::function<JobResult(
     return;
   }
   Queue queue(count, run);
+  // The calling thread is one of the `jobs`.
   std::vector<std::jthread> workers;
-  const std::size_t threads = std::min<std::size_t>(jobs, count);
+  const std::size_t threads = std::min<std::size_t>(jobs, count) - 1;
   workers.reserve(threads);
   for (std::size_t t = 0; t < threads; ++t) workers.emplace_back([&queue] { queue.Work(); });
   try {

@@ -18,9 +18,9 @@ struct JobResult {
   bool retryAlone = false;
 };
 
-// Calls `run(i)` for every i below `count`, on up to `jobs` threads (the
-// calling one only, when `jobs` is 1), and `emit` with each result in the
-// order of i, on the calling thread. At most kAhead results wait to be
+// Calls `run(i)` for every i below `count`, on up to `jobs` threads, the
+// calling one among them (it alone, when `jobs` is 1), and `emit` with each
+// result in the order of i, on the calling thread. At most kAhead results wait to be
 // emitted, so a run over many files holds few results at once.
 void RunInOrder(std::size_t count, unsigned jobs, const std::function<JobResult(std::size_t)>& run,
                 const std::function<void(const JobResult&)>& emit);
