@@ -1,6 +1,7 @@
 #include "app/cli/FormReport.h"
 
-#include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "app/cli/Json.h"
 #include "platform/CodePage.h"
@@ -15,13 +16,18 @@ struct NamedGrid {
   const ValueListEditor& grid;
 };
 
-// Keys are the same few dozen texts for every file of a run: each is
-// converted once.
-const std::string& KeyText(const std::string& cp932) {
-  thread_local std::unordered_map<std::string, std::string> converted;
-  auto it = converted.find(cp932);
-  if (it == converted.end()) it = converted.emplace(cp932, Cp932ToUtf8(cp932)).first;
-  return it->second;
+// Keys are the same few dozen texts, in the same places, for every file of
+// a run: each is converted once and found again by its place (the row's
+// number over all grids), checked against the text there.
+const std::string& KeyText(std::size_t place, const std::string& cp932) {
+  thread_local std::vector<std::pair<std::string, std::string>> converted;
+  if (place >= converted.size()) converted.resize(place + 1);
+  auto& [from, to] = converted[place];
+  if (from != cp932) {
+    from = cp932;
+    to = Cp932ToUtf8(cp932);
+  }
+  return to;
 }
 
 std::vector<NamedGrid> GridsOf(const TForm1& form) {
@@ -35,13 +41,14 @@ std::vector<NamedGrid> GridsOf(const TForm1& form) {
 std::string RenderJson(const FormReport& report, bool hex) {
   std::string out = "{\"path\":" + JsonString(report.path) + ",\"grids\":{";
   bool firstGrid = true;
+  std::size_t place = 0;
   for (const NamedGrid& named : GridsOf(report.form)) {
     out += (firstGrid ? "\"" : ",\"") + std::string(named.name) + "\":[";
     firstGrid = false;
     for (int i = 0; i < named.grid.RowCount(); ++i) {
       const std::string& value = named.grid.Value(i);
       out += i == 0 ? "{" : ",{";
-      out += "\"key\":" + JsonString(KeyText(named.grid.Key(i)));
+      out += "\"key\":" + JsonString(KeyText(place++, named.grid.Key(i)));
       out += ",\"value\":" + JsonString(Cp932ToUtf8(value));
       if (hex) out += ",\"hex\":\"" + HexBytes(value) + "\"";
       out += "}";
@@ -63,10 +70,11 @@ std::string RenderText(const FormReport& report) {
   std::string out;
   out.reserve(1024);
   out.append("== ").append(report.path).append("\n");
+  std::size_t place = 0;
   for (const NamedGrid& named : GridsOf(report.form)) {
     out.append("[").append(named.name).append("]\n");
     for (int i = 0; i < named.grid.RowCount(); ++i) {
-      out.append(KeyText(named.grid.Key(i))).append(" = ");
+      out.append(KeyText(place++, named.grid.Key(i))).append(" = ");
       out.append(Cp932ToUtf8(named.grid.Value(i))).append("\n");
     }
   }

@@ -3,7 +3,7 @@
 namespace tavrin {
 
 void CheckListBox::AddItem(std::string caption) {
-  items_.push_back({std::move(caption)});
+  items_.emplace_back().caption = std::move(caption);
   NotifyChanged();
 }
 

@@ -21,7 +21,10 @@ void ValueListEditor::SetDefaultRowHeight(int pixels) {
 }
 
 void ValueListEditor::InsertRow(std::string key, std::string value) {
-  rows_.push_back({std::move(key), std::move(value), {}});
+  // Built in place: a form fills six grids for every file it shows.
+  RowData& row = rows_.emplace_back();
+  row.key = std::move(key);
+  row.value = std::move(value);
   NotifyChanged();
 }
 
