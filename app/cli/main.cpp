@@ -189,7 +189,10 @@ int Show(const std::string& self, const std::vector<std::string>& files, bool js
   const tavrin::ProfileReader settings(tavrin::ProgramFilePath(self, ".ini"));
   // Into a file or a pipe, a run over thousands of files writes in large
   // pieces; a terminal still sees each file as it is shown.
-  if (!::isatty(STDOUT_FILENO)) std::setvbuf(stdout, nullptr, _IOFBF, std::size_t{1} << 16);
+  // (The C library sizes a buffer it allocates itself by the output's block,
+  // whatever size is asked for: the buffer is given.)
+  static char outputBuffer[1 << 16];
+  if (!::isatty(STDOUT_FILENO)) std::setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
   const auto showOne = [&](std::size_t i) {
     const std::uint64_t conflicts = tavrin::LockConflictsOnThisThread();
     tavrin::HeadlessWindowHost host;

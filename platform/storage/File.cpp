@@ -274,11 +274,12 @@ File::~File() {
 Status File::ReadAt(std::uint64_t offset, char* buffer, std::size_t count, std::size_t& got) const {
   if (!copied_) {
     copied_ = true;
-    if (size_ > 0 && size_ <= kReadWholeUpTo) {
+    const std::uint64_t length = size_ <= kReadWholeUpTo ? size_ : kHeadBytes;
+    if (length > 0) {
       // Filled by the read, so not cleared first.
-      copy_ = std::make_unique_for_overwrite<char[]>(static_cast<std::size_t>(size_));
+      copy_ = std::make_unique_for_overwrite<char[]>(static_cast<std::size_t>(length));
       // A file that shrank since it was opened is read as it now is.
-      if (!ReadFromFile(0, copy_.get(), static_cast<std::size_t>(size_), copyLength_).ok()) {
+      if (!ReadFromFile(0, copy_.get(), static_cast<std::size_t>(length), copyLength_).ok()) {
         copyLength_ = 0;
       }
     }

@@ -95,13 +95,18 @@ class File {
 
   // Reads up to `count` bytes at `offset`; `got` is short only at the end of
   // the file. A file of at most kReadWholeUpTo bytes is read whole, in one
-  // call, at its first read, and later reads are answered from that copy
-  // until something is written.
+  // call, at its first read; of a larger file the first kHeadBytes are.
+  // Later reads are answered from that copy where it holds them, until
+  // something is written.
   Status ReadAt(std::uint64_t offset, char* buffer, std::size_t count, std::size_t& got) const;
 
   // One call for a small document costs less than the several small reads of
   // its header, tables, directory and streams.
   static constexpr std::uint64_t kReadWholeUpTo = 32 << 10;
+  // A larger one's header sector is read with what follows it, where
+  // writers often put the first FAT, directory and mini FAT sectors: a read
+  // of 8 KiB costs hardly more than one of 512 bytes.
+  static constexpr std::uint64_t kHeadBytes = 8 << 10;
   // Writes all of `bytes` or fails: STG_E_MEDIUMFULL when the disk is full,
   // STG_E_WRITEFAULT for any other failure.
   Status WriteAt(std::uint64_t offset, std::string_view bytes);
@@ -122,8 +127,8 @@ class File {
   std::string path_;
   std::uint64_t size_ = 0;
   struct statx status_ {};
-  // The whole file as first read, when it is small; `copied_` once the copy
-  // was made or given up on.
+  // The whole file as first read when it is small, else its first
+  // kHeadBytes; `copied_` once the copy was made or given up on.
   mutable std::unique_ptr<char[]> copy_;
   mutable std::size_t copyLength_ = 0;
   mutable bool copied_ = false;
