@@ -229,7 +229,7 @@ void TForm1::ConnectHandlers() {
   TavrinHelp1.SetOnClick([this] { TavrinHelp1Click(); });
   About1.SetOnClick([this] { About1Click(); });
   // The two folder views follow each other.
-  ShellComboBox1.SetOnChange([this] { ShellListView1.SetFolder(ShellComboBox1.Path()); });
+  ShellComboBox1.SetOnChange([this] { ShellListView1.ShowFolder(ShellComboBox1.Path()); });
   ShellListView1.SetOnFolderOpened(
       [this](const std::string& folder) { ShellComboBox1.SetPath(folder); });
   CheckListBox1.SetOnClickCheck([this] { CheckListBox1ClickCheck(); });

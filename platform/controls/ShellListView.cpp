@@ -15,6 +15,14 @@ std::error_code ShellListView::SetFolder(std::string folder) {
   return error;
 }
 
+void ShellListView::ShowFolder(std::string folder) {
+  folder_ = std::move(folder);
+  items_.clear();
+  selected_.clear();
+  listed_ = false;
+  NotifyChanged();
+}
+
 const std::vector<FolderItem>& ShellListView::Items() const {
   if (!listed_) {
     std::error_code ignored;  // an unlistable folder shows empty

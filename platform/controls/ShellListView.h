@@ -20,6 +20,10 @@ class ShellListView : public Control {
   // Lists `folder` anew; the selection is cleared. A folder that cannot be
   // listed leaves the view empty and gives the reason.
   std::error_code SetFolder(std::string folder);
+  // Shows `folder`, listed only when its items are first asked for (by a
+  // view, or a command): a form without a screen, built for every file a
+  // script shows, never lists it. The selection is cleared.
+  void ShowFolder(std::string folder);
   std::error_code Refresh() { return SetFolder(folder_); }
   // Shows exactly `paths`, in this order and all selected, in place of a
   // folder's listing: how a script hands the batch command its files.
