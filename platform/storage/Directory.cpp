@@ -68,6 +68,31 @@ class WalkStack {
   std::size_t size_ = 0;
 };
 
+// A link from one entry to another, still to be followed.
+struct Link {
+  std::uint32_t id = kNoEntry;
+  std::uint32_t from = 0;
+  const char* role = "";
+};
+
+Status OutOfRange(const Link& link, std::size_t count) {
+  return Status::Corrupt(EntryText(link.from) + " names entry " + std::to_string(link.id) +
+                         " as its " + link.role + " but the directory has " +
+                         std::to_string(count) + " entries");
+}
+
+Status Cycle(const Link& link) {
+  return Status::Corrupt(EntryText(link.from) + " names entry " + std::to_string(link.id) +
+                         " as its " + link.role +
+                         " but that entry is already in the tree: the tree has a cycle");
+}
+
+Status NotInTree(const Link& link, EntryType type) {
+  return Status::Corrupt(EntryText(link.from) + " names entry " + std::to_string(link.id) +
+                         " as its " + link.role + " but that entry has type " +
+                         std::to_string(static_cast<unsigned>(type)));
+}
+
 // The root entry is what it must be, and its mini stream fits in the file.
 Status CheckRoot(const DirEntry& root, const Sectors& sectors) {
   if (root.type != EntryType::kRoot) {
@@ -227,9 +252,7 @@ Status Directory::Reach(std::uint32_t index, std::uint32_t from, const char* rol
     if (inTree_.size() < known) inTree_.resize(static_cast<std::size_t>(known), 0);
     if (index < inTree_.size()) return {};
   }
-  return Status::Corrupt(EntryText(from) + " names entry " + std::to_string(index) + " as its " +
-                         role + " but the directory has " + std::to_string(inTree_.size()) +
-                         " entries");
+  return OutOfRange({index, from, role}, inTree_.size());
 }
 
 Status Directory::MakeWhole() {
@@ -278,11 +301,6 @@ Status Directory::Load(const Header& header, const Sectors& sectors, Fat& fat, D
 }
 
 Status Directory::CheckTree() {
-  struct Link {
-    std::uint32_t id = kNoEntry;
-    std::uint32_t from = 0;
-    const char* role = "";
-  };
   const auto count = static_cast<std::uint32_t>(size());
   inTree_[0] = 1;
   WalkStack<Link> pending;
@@ -292,23 +310,11 @@ Status Directory::CheckTree() {
   follow(LoadU32(Raw(0), kChildAt), 0, "child");
   while (!pending.empty()) {
     const Link link = pending.Pop();
-    if (link.id >= count) {
-      return Status::Corrupt(EntryText(link.from) + " names entry " + std::to_string(link.id) +
-                             " as its " + link.role + " but the directory has " +
-                             std::to_string(count) + " entries");
-    }
+    if (link.id >= count) return OutOfRange(link, count);
     const std::string_view raw = Raw(link.id);
     const EntryType type = TypeOf(raw);
-    if (inTree_[link.id] != 0) {
-      return Status::Corrupt(EntryText(link.from) + " names entry " + std::to_string(link.id) +
-                             " as its " + link.role +
-                             " but that entry is already in the tree: the tree has a cycle");
-    }
-    if (type != EntryType::kStorage && type != EntryType::kStream) {
-      return Status::Corrupt(EntryText(link.from) + " names entry " + std::to_string(link.id) +
-                             " as its " + link.role + " but that entry has type " +
-                             std::to_string(static_cast<unsigned>(type)));
-    }
+    if (inTree_[link.id] != 0) return Cycle(link);
+    if (type != EntryType::kStorage && type != EntryType::kStream) return NotInTree(link, type);
     inTree_[link.id] = 1;
     follow(LoadU32(raw, kLeftAt), link.id, "left sibling");
     follow(LoadU32(raw, kRightAt), link.id, "right sibling");
@@ -358,11 +364,6 @@ Status Directory::FindChildInPart(std::uint32_t parent, std::u16string_view name
   // The same search, with CheckTree's checks made on the siblings it passes,
   // each as it is read. Reached entries are marked in the tree: they are
   // linked from the root through checked entries.
-  struct Link {
-    std::uint32_t id;
-    std::uint32_t from;
-    const char* role;
-  };
   if (parent == 0 && partial_->rootLevel) {
     for (const std::uint32_t id : *partial_->rootLevel) {
       if (HasName(id, name, upperName)) {
@@ -384,16 +385,8 @@ Status Directory::FindChildInPart(std::uint32_t parent, std::u16string_view name
     if (Status reached = Reach(link.id, link.from, link.role); !reached.ok()) return reached;
     const std::string_view raw = Raw(link.id);
     const EntryType type = TypeOf(raw);
-    if (link.id == 0 || !seen.Insert(link.id)) {
-      return Status::Corrupt(EntryText(link.from) + " names entry " + std::to_string(link.id) +
-                             " as its " + link.role +
-                             " but that entry is already in the tree: the tree has a cycle");
-    }
-    if (type != EntryType::kStorage && type != EntryType::kStream) {
-      return Status::Corrupt(EntryText(link.from) + " names entry " + std::to_string(link.id) +
-                             " as its " + link.role + " but that entry has type " +
-                             std::to_string(static_cast<unsigned>(type)));
-    }
+    if (link.id == 0 || !seen.Insert(link.id)) return Cycle(link);
+    if (type != EntryType::kStorage && type != EntryType::kStream) return NotInTree(link, type);
     inTree_[link.id] = 1;
     if (HasName(link.id, name, upperName)) {
       found = link.id;
