@@ -71,10 +71,6 @@ SetOutcome SetTimes(const std::string& path, const ValueListEditor& grid,
   return {std::nullopt, creation == CreationTimeResult::kNotSettable};
 }
 
-}  // namespace
-
-namespace {
-
 HRESULT ReadTimes(const std::string& path, FileTimeSet& times, const char*& failedCall) {
   // When the property sets are read next, the document is opened once for
   // all three reads: its times come from the open the storage engine goes on
