@@ -159,7 +159,9 @@ HRESULT HResultFromErrno(int error) {
 
 HRESULT TimedFile::Open(const std::string& path, Access access, TimedFile& out) {
   const bool write = access == Access::kReadWrite;
-  int fd = ::open(path.c_str(), (write ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NOCTTY);
+  // Nothing is read or written through the descriptor, only its times; not
+  // waiting keeps a named pipe with no writer from holding the open forever.
+  int fd = ::open(path.c_str(), (write ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   if (fd < 0) return HResultFromErrno(errno);
   TimedFile file(fd);
   struct flock lock {};

@@ -140,6 +140,17 @@ TEST_F(ShowCommandTest, AReadOnlyDocumentShowsItsTimesButNotItsSets) {
   EXPECT_EQ(FileTime(1).size(), 19u);
 }
 
+// A named pipe passes the exists test; with no writer at the other end it
+// must not hold the show up. Its times are shown, and it is no document.
+TEST_F(ShowCommandTest, ANamedPipeShowsItsTimesAndIsNoDocument) {
+  const std::string path = (dir.path() / "pipe.doc").string();
+  ASSERT_EQ(mkfifo(path.c_str(), 0644), 0);
+  Show(path);
+  std::string denied = Cp932("ACCESSが拒否されました");
+  EXPECT_EQ(Messages(), (std::vector<std::string>{denied, denied}));
+  EXPECT_EQ(FileTime(1).size(), 19u);
+}
+
 TEST_F(ShowCommandTest, AFileHeldElsewhereShowsNoTimesThatWereNotRead) {
   std::string path = testing::TestDocument(testing::SummaryWith("t", "a", 1)).WriteTo(dir, "h.doc");
   for (int row = 0; row < 3; ++row) form.ValueListEditor3.SetValueAt(row, "2000/01/01 00:00:00");

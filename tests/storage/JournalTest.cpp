@@ -251,6 +251,7 @@ TEST_F(JournalTest, AJournalThatCannotBeTrustedRefusesTheOpenAndStays) {
       {"a symbolic link",
        [&] { std::filesystem::create_symlink(dir.Put("real", leftJournal), journal); }},
       {"a folder", [&] { std::filesystem::create_directory(journal); }},
+      {"a named pipe", [&] { ASSERT_EQ(mkfifo(journal.c_str(), 0600), 0); }},
   };
   for (const Case& c : cases) {
     std::filesystem::remove_all(journal);
