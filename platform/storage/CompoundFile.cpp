@@ -17,7 +17,8 @@
 //     1 GB document. A directory of more than 64 KiB is itself read only as
 //     far as lookups reach, and checked as far as they go; a change reads
 //     and checks the rest first (see Directory). (A file of at most 32 KiB is
-//     read in one call and answered from memory: see File.)
+//     read in one call and answered from memory, and the first 8 KiB of a
+//     larger one: see File.)
 //  4. A change reads only what it touches, so its cost does not grow with
 //     the document: its stream's chain, the directory, the FAT sectors those
 //     chains pass through and the ones it rewrites, the DIFAT as far as it
@@ -117,10 +118,11 @@ HRESULT CompoundFile::Open(const std::string& nativePath, std::unique_ptr<Compou
 HRESULT CompoundFile::Open(std::unique_ptr<File> file, std::unique_ptr<CompoundFile>& out,
                            std::string* error) {
   out.reset();
-  const auto failed = [error](const Status& status) { return Failed(status, error); };
-  if (Status recovered = RecoverDocument(*file); !recovered.ok()) return failed(recovered);
+  if (Status recovered = RecoverDocument(*file); !recovered.ok()) {
+    return Failed(recovered, error);
+  }
   std::unique_ptr<Structures> parts;
-  if (Status read = Structures::Open(*file, parts); !read.ok()) return failed(read);
+  if (Status read = Structures::Open(*file, parts); !read.ok()) return Failed(read, error);
   out.reset(new CompoundFile(std::move(file), std::move(parts)));
   if (error) error->clear();
   return S_OK;
