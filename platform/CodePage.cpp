@@ -109,6 +109,30 @@ bool KeepsAscii(unsigned codePage) {
 
 enum class Stop { kDone, kInvalid, kIncomplete };
 
+// Ends a conversion whose input was all taken. Stateful converters (the
+// Hebrew and Vietnamese code pages hold a letter back in case a combining
+// mark follows it; ISO-2022-JP keeps a shift state) give their last
+// characters only here, so a character the target lacks can fail here too:
+// that fails the conversion, or the character would vanish without trace.
+// The unconverted rest is then the input's last character, as far as we can
+// tell it.
+Stop Flush(iconv_t cd, std::string_view& in, std::string& out) {
+  char buffer[64];
+  for (;;) {
+    char* outPtr = buffer;
+    std::size_t outLeft = sizeof buffer;
+    const std::size_t rc = iconv(cd, nullptr, nullptr, &outPtr, &outLeft);
+    out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
+    if (rc != static_cast<std::size_t>(-1)) {
+      in.remove_prefix(in.size());
+      return Stop::kDone;
+    }
+    if (errno == E2BIG) continue;
+    in.remove_prefix(in.empty() ? 0 : in.size() - 1);
+    return Stop::kInvalid;
+  }
+}
+
 // Runs one conversion as far as it goes; `in` is advanced past what was
 // converted, the output appended to `out`.
 Stop Run(iconv_t cd, std::string_view& in, std::string& out) {
@@ -122,15 +146,7 @@ Stop Run(iconv_t cd, std::string_view& in, std::string& out) {
     std::size_t outLeft = sizeof buffer;
     std::size_t rc = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
     out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
-    if (rc != static_cast<std::size_t>(-1)) {
-      // Flush any shift state (stateful encodings such as ISO-2022-JP).
-      outPtr = buffer;
-      outLeft = sizeof buffer;
-      iconv(cd, nullptr, nullptr, &outPtr, &outLeft);
-      out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
-      in.remove_prefix(in.size());
-      return Stop::kDone;
-    }
+    if (rc != static_cast<std::size_t>(-1)) return Flush(cd, in, out);
     if (errno == E2BIG) continue;
     in.remove_prefix(in.size() - inLeft);
     return errno == EINVAL ? Stop::kIncomplete : Stop::kInvalid;

@@ -78,6 +78,13 @@ TEST(PropertySetRead, TextReadsAsCp932FromTheSetsCodePage) {
        "b",
        false, "a?b"},
       {I2(12345), "\xe9\xff", false, "\xe9\xff"},
+      // Converters that hold a letter back until they see what follows it
+      // (Hebrew, Vietnamese) or keep a shift state (ISO-2022-JP): a letter
+      // CP932 lacks is still a "?", the last one too.
+      {I2(1255), "\xf9\xec\xe5\xed", false, "????"},
+      {I2(1255), "ab \xf9", false, "ab ?"},
+      {I2(1258), "Vi\xeat", false, "Vi?t"},
+      {I2(-15316), "\x1b$B$3\x1b(B!", false, "\x82\xb1!"},
       {"", "\x93\xfa", false, "\x93\xfa"},
       {I2(1252), std::string("ab\0cd", 5), false, "ab"},
       // Characters that come again read the same each time, whether CP932
