@@ -89,6 +89,11 @@ std::optional<std::string> FirstFailedRowCheck(SelectedRows summary, SelectedRow
     const SelectedRows& rows = check.set == RowSet::kSummary ? summary : docSummary;
     if (!rows.selection.Checked(check.row)) continue;
     const std::string& key = ItemNames(check.set)[static_cast<std::size_t>(check.row)];
+    // A value as the file's read showed it is written back as stored, so a
+    // text the window could never have let the user type (a security value
+    // of 1, a date the text form cannot give back) does not stop the change.
+    const int found = rows.grid.FindRow(key);
+    if (found >= 0 && rows.grid.HoldsReadValue(found)) continue;
     if (!Passes(check.test, rows.grid.Values(key))) return codepage::Cp932(check.messageUtf8);
   }
   return std::nullopt;

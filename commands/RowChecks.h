@@ -20,7 +20,8 @@ struct SelectedRows {
 };
 
 // The message of the first check that fails, or nothing when all pass.
-// A check whose row is not selected is skipped.
+// A check whose row is not selected, or still holds the value a read of the
+// file put there, is skipped.
 std::optional<std::string> FirstFailedRowCheck(SelectedRows summary, SelectedRows docSummary);
 
 // The checks as the commands run them: the first failure's message is shown.

@@ -13,8 +13,6 @@
 namespace tavrin {
 namespace {
 
-constexpr std::uint64_t kTicksPerSecond = 10000000;
-
 void ShowRows(ValueListEditor& grid, const std::string& creation, const std::string& lastWrite,
               const std::string& lastAccess) {
   const auto& keys = FileTimeItemNames();
@@ -32,12 +30,6 @@ void Fail(ValueListEditor& grid, Dialogs& dialogs, const char* call, HRESULT hr)
   dialogs.Message(FailureMessage(call, hr));
 }
 
-// The grid shows whole seconds: a creation row left as shown asks for no
-// change, however many fractions of a second the file's time carries.
-bool AsShown(FILETIME asked, FILETIME current) {
-  return asked == current || asked.Ticks() == current.Ticks() - current.Ticks() % kTicksPerSecond;
-}
-
 struct SetOutcome {
   std::optional<std::string> failure;
   bool creationNotSettable = false;
@@ -53,17 +45,19 @@ SetOutcome SetTimes(const std::string& path, const ValueListEditor& grid,
   if (HRESULT hr = file.GetTimes(current); FAILED(hr)) {
     return {FailureMessage("GetFileTime", hr)};
   }
-  // 0 leaves a time as it is, to the nanosecond: an unchecked time is not
-  // rounded to the 100 ns a FILETIME holds.
+  // 0 leaves a time as it is, to the nanosecond. So does a checked row that
+  // shows this file's time as it is now: the grid shows whole seconds, and
+  // converting its text back would round the time a file system keeps to
+  // the nanosecond.
   FileTimeSet asked{};
   const auto& keys = FileTimeItemNames();
   FILETIME* targets[] = {&asked.creation, &asked.lastWrite, &asked.lastAccess};
+  const FILETIME now[] = {current.creation, current.lastWrite, current.lastAccess};
   for (int row : {filetime_row::kCreation, filetime_row::kLastWrite, filetime_row::kLastAccess}) {
-    if (selection.Checked(row)) {
-      *targets[row] = TextToFileTime(grid.Values(keys[static_cast<std::size_t>(row)]));
-    }
+    if (!selection.Checked(row)) continue;
+    const std::string text = grid.Values(keys[static_cast<std::size_t>(row)]);
+    if (text != FileTimeToText(now[row])) *targets[row] = TextToFileTime(text);
   }
-  if (AsShown(asked.creation, current.creation)) asked.creation = {};
   CreationTimeResult creation = CreationTimeResult::kNotAsked;
   if (HRESULT hr = file.SetTimes(asked, creation); FAILED(hr)) {
     return {FailureMessage("SetFileTime", hr)};

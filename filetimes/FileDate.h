@@ -26,16 +26,18 @@ const std::string& CreationTimeNotSettableMessage();
 
 // Sets the times of `path` whose items of `selection` are checked to the
 // texts of their rows in `grid`; the others stay exactly as they are, and so
-// does a checked time holding the zero text.
+// does a checked time holding the zero text or the text this file's time
+// shows now (to the nanosecond, where the grid shows whole seconds).
 //
 // A checked row whose text is no date and time raises ConversionError before
 // anything is changed. When the file cannot be opened for writing or its
 // times cannot be read or set, nothing changes and one message says so:
 // "Error CreateFile", "Error GetFileTime" or "Error SetFileTime", a line
-// break and the HRESULT text. A creation time that differs from the file's
-// (as the grid shows it, to the second) on a file system that cannot take
-// one leaves the creation time alone, the other two are still set, and the
-// user is told once per command.
+// break and the HRESULT text; a time the file system cannot hold (it would
+// keep another one) is "Error SetFileTime" with E_INVALIDARG. A creation
+// time that differs from the file's on a file system that cannot take one
+// leaves the creation time alone, the other two are still set, and the user
+// is told once per command.
 void SetFileDate(const std::string& path, const ValueListEditor& grid,
                  const CheckListBox& selection, Dialogs& dialogs, OnceEachCommand& once);
 

@@ -1,47 +1,12 @@
 #include "propsets/PropertyReads.h"
 
 #include "grids/RowCatalogue.h"
-#include "platform/CodePage.h"
 #include "platform/storage/PropertySet.h"
 #include "propsets/AccessFrame.h"
-#include "propsets/IntegerText.h"
-#include "propsets/TextConventions.h"
+#include "propsets/RowText.h"
 
 namespace tavrin {
 namespace {
-
-// Only string rows look at the type tag: anything but an 8-bit string shows
-// as the empty text. Dates, durations, counts and flags are read from the
-// value part whatever the tag says, as the platform's overlapping value
-// members would show them.
-std::string StringOf(const PROPVARIANT& value) {
-  return value.vt == VT_LPSTR && value.pszVal != nullptr ? std::string(value.pszVal)
-                                                         : std::string();
-}
-
-std::string YesNoOf(const PROPVARIANT& value) {
-  static const std::string yes = codepage::Cp932("はい");
-  static const std::string no = codepage::Cp932("いいえ");
-  return value.boolVal != 0 ? yes : no;
-}
-
-std::string TextOf(ShownAs shownAs, const PROPVARIANT& value) {
-  switch (shownAs) {
-    case ShownAs::kText:
-      return StringOf(value);
-    case ShownAs::kInteger:
-      return IntToText(value.lVal);
-    case ShownAs::kDuration:
-      return EditTimeToText(value.filetime);
-    case ShownAs::kDateTime:
-      return FileTimeToText(value.filetime);
-    case ShownAs::kYesNo:
-      return YesNoOf(value);
-    case ShownAs::kAlwaysEmpty:
-      break;
-  }
-  return {};
-}
 
 void ReadInto(const std::string& path, const FMTID& fmtid, RowSet set, ValueListEditor& grid,
               Dialogs& dialogs) {
@@ -50,7 +15,7 @@ void ReadInto(const std::string& path, const FMTID& fmtid, RowSet set, ValueList
   ReadPropertySet(path, fmtid, static_cast<ULONG>(rows.size()), dialogs,
                   [&](std::span<const PROPVARIANT> values) {
                     for (std::size_t i = 0; i < rows.size(); ++i) {
-                      grid.SetValues(keys[i], TextOf(rows[i].shownAs, values[i]));
+                      grid.SetReadValues(keys[i], RowTextOf(rows[i].shownAs, values[i]));
                     }
                   });
 }

@@ -11,6 +11,7 @@
 #include "platform/storage/PropertySet.h"
 #include "propsets/AccessFrame.h"
 #include "propsets/IntegerText.h"
+#include "propsets/RowText.h"
 #include "propsets/TextConventions.h"
 
 namespace tavrin {
@@ -115,7 +116,12 @@ void WriteFrom(const std::string& path, const FMTID& fmtid, RowSet set, const Va
         for (std::size_t k = 0; k < rows.size(); ++k) {
           if (rows[k].shownAs == ShownAs::kAlwaysEmpty) continue;
           if (!selection.Checked(static_cast<int>(k))) continue;
-          Store(Convert(rows[k].shownAs, grid.Values(keys[k])), values[k], {texts, wideTexts});
+          std::string text = grid.Values(keys[k]);
+          // What this file's own read shows for the property asks for no
+          // change: converting it back could not give the stored value
+          // wherever the text form drops something.
+          if (text == RowTextOf(rows[k].shownAs, values[k])) continue;
+          Store(Convert(rows[k].shownAs, std::move(text)), values[k], {texts, wideTexts});
         }
       });
 }

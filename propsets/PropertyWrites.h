@@ -4,7 +4,10 @@
 // Every property is read and written back; only the value parts of the
 // selected rows' entries change, never a type tag, so a property the set
 // lacks stays absent and the thumbnail, heading pairs and titles of parts go
-// back exactly as read.
+// back exactly as read. A selected row whose text is what this file's read
+// shows for its property keeps the stored value byte for byte: that is how a
+// row the user did not change, or a batch default equal to a file's own
+// value, leaves the file alone.
 //
 // The value a row's text becomes, by the type the property has in the file:
 //
@@ -19,8 +22,8 @@
 // wide conversion cannot take) keeps the value read: a tag must never be
 // written with a value that means something else under it. Like a property
 // the set lacks, this is not reported. Each selected row's text is still
-// converted first, so a text that is no number or date raises ConversionError
-// and nothing of the set is written.
+// converted first (unless it is kept as read), so a text that is no number or
+// date raises ConversionError and nothing of the set is written.
 
 #include <string>
 

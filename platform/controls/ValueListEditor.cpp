@@ -50,8 +50,21 @@ void ValueListEditor::SetValues(std::string_view key, std::string value) {
 }
 
 void ValueListEditor::SetValueAt(int rowIndex, std::string value) {
-  Row(rowIndex).value = std::move(value);
+  RowData& row = Row(rowIndex);
+  row.value = std::move(value);
+  row.asRead = false;
   NotifyChanged();
+}
+
+void ValueListEditor::SetReadValues(std::string_view key, std::string value) {
+  int row = FindRow(key);
+  if (row < 0) {
+    InsertRow(std::string(key), std::move(value));
+    row = RowCount() - 1;
+  } else {
+    SetValueAt(row, std::move(value));
+  }
+  Row(row).asRead = true;
 }
 
 bool ValueListEditor::UserSetValue(int rowIndex, std::string value) {

@@ -50,6 +50,11 @@ class ValueListEditor : public Control {
   int FindRow(std::string_view key) const;
 
   void SetValueAt(int rowIndex, std::string value);
+  // A value as a read of the file showed it. It counts as read until
+  // anything else sets the row: a check that refuses a malformed typed text
+  // lets a read one pass, since writing it back keeps the stored value.
+  void SetReadValues(std::string_view key, std::string value);
+  bool HoldsReadValue(int rowIndex) const { return Row(rowIndex).asRead; }
   // An edit by the user; refused (false) on a read-only row.
   bool UserSetValue(int rowIndex, std::string value);
 
@@ -77,6 +82,7 @@ class ValueListEditor : public Control {
     std::string key;
     std::string value;
     ItemProp props;
+    bool asRead = false;
   };
   const RowData& Row(int rowIndex) const { return rows_.at(static_cast<std::size_t>(rowIndex)); }
   RowData& Row(int rowIndex) { return rows_.at(static_cast<std::size_t>(rowIndex)); }

@@ -75,7 +75,8 @@ TEST_F(ShowCommandTest, ATitleAloneFillsEveryRowByItsDisplayRule) {
 TEST_F(ShowCommandTest, ValuesAreReadFromTheValuePartWhateverTheirType) {
   test::SectionFixture summary(test::kSummaryFmtid);
   summary.Add(1, test::I2(932))
-      .Add(2, test::Lpwstr(u"wide"))                     // not an 8-bit string: empty
+      .Add(2, test::Lpwstr(u"wide \u00e9\u65e5"))        // shown in CP932, ? for what it lacks
+      .Add(3, test::I4(7))                               // no string: empty
       .Add(10, test::FileTime(37ull * 3600 * 10000000))  // 37 hours
       .Add(12, test::FileTime(116444736000000000ull))    // 1970-01-01 00:00 UTC
       .Add(14, test::I4(-3))
@@ -89,7 +90,8 @@ TEST_F(ShowCommandTest, ValuesAreReadFromTheValuePartWhateverTheirType) {
       .Add(16, test::Bool(false));
   Show(testing::TestDocument(summary, docSummary).WriteTo(dir, "v.doc"));
   EXPECT_TRUE(Messages().empty());
-  EXPECT_EQ(Summary(0), "");
+  EXPECT_EQ(Summary(0), "wide ?\x93\xfa");
+  EXPECT_EQ(Summary(1), "");
   EXPECT_EQ(Summary(8), Cp932("13:00:00 & 0001日"));
   EXPECT_EQ(Summary(10), "1970/01/01 09:00:00");  // shown in Tokyo time
   EXPECT_EQ(Summary(12), "-3");

@@ -270,10 +270,19 @@ TEST_F(PropertyWritesTest, ATextThatDoesNotConvertRaisesAndWritesNothing) {
   }
 }
 
+// Each file keeps its own unselected values, and a selected default whose
+// text is what that file's own read shows keeps that file's value: the
+// first file's creation time has fractions of a second the text drops.
 TEST_F(PropertyWritesTest, TheDefaultsPageVariantsKeepEachFilesOwnUnselectedValues) {
+  std::uint64_t created[] = {kCreated + 1234567, kCreated - kHour};
+  const auto summaryOf = [&](const std::string& title, std::size_t i) {
+    test::SectionFixture summary = testing::SummaryWith(title, i == 0 ? "first" : "second", 1);
+    return summary.Add(12, test::FileTime(created[i]));
+  };
   std::vector<std::string> paths;
-  for (const char* author : {"first", "second"}) {
-    paths.push_back(testing::TestDocument(testing::SummaryWith("title", author, 1),
+  for (std::size_t i : {0u, 1u}) {
+    const char* author = i == 0 ? "first" : "second";
+    paths.push_back(testing::TestDocument(summaryOf("title", i),
                                           Section(test::kDocSummaryFmtid,
                                                   {{1, test::I2(932)}, {15, test::Lpstr(author)}}))
                         .WriteTo(dir, std::string(author) + ".doc"));
@@ -281,6 +290,8 @@ TEST_F(PropertyWritesTest, TheDefaultsPageVariantsKeepEachFilesOwnUnselectedValu
   user.Select(RowSet::kSummary, summary_row::kTitle);
   user.form.ValueListEditor2.SetValueAt(summary_row::kTitle, "batch title");
   user.form.ValueListEditor1.SetValueAt(summary_row::kTitle, "target title");
+  user.Select(RowSet::kSummary, summary_row::kCreated);
+  user.form.ValueListEditor2.SetValueAt(summary_row::kCreated, "2024/01/02 03:04:05");
   user.Select(RowSet::kDocSummary, 12);  // manager: neither file has one
   user.form.ValueListEditor6.SetValueAt(12, "boss");
   for (const std::string& path : paths) {
@@ -288,10 +299,10 @@ TEST_F(PropertyWritesTest, TheDefaultsPageVariantsKeepEachFilesOwnUnselectedValu
     user.form.SetDocumentProperties2All(path);
   }
   EXPECT_EQ(user.Messages(), std::vector<std::string>{});
-  for (std::size_t i = 0; i < paths.size(); ++i) {
+  created[1] = kCreated;
+  for (std::size_t i : {0u, 1u}) {
     const char* author = i == 0 ? "first" : "second";
-    test::SectionFixture summary = testing::SummaryWith("batch title", author, 1);
-    EXPECT_EQ(StreamOf(paths[i], kSummaryStream), test::BuildStream({summary}));
+    EXPECT_EQ(StreamOf(paths[i], kSummaryStream), test::BuildStream({summaryOf("batch title", i)}));
     EXPECT_EQ(StreamOf(paths[i], kDocSummaryStream),
               test::BuildStream({Section(test::kDocSummaryFmtid,
                                          {{1, test::I2(932)}, {15, test::Lpstr(author)}})}));

@@ -29,7 +29,21 @@ def codec_of(codepage):
     return PYTHON_CODECS.get(codepage, "cp%d" % codepage)
 
 
+def shown_in_cp932(text):
+    out = []
+    for c in text:
+        try:
+            c.encode("cp932")
+            out.append(c)
+        except UnicodeEncodeError:
+            out.append("?")
+    return "".join(out)
+
+
 def string_text(value, codepage):
+    if isinstance(value, str):  # a wide string, which olefile decodes itself
+        text = value.rstrip("\x00")
+        return None if "\x00" in text else shown_in_cp932(text)
     if not isinstance(value, bytes):
         return ""
     if b"\x00" in value:
