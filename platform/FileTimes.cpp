@@ -22,6 +22,7 @@ constexpr std::uint32_t kErrorWriteProtect = 19;
 constexpr std::uint32_t kErrorNotEnoughMemory = 8;
 constexpr std::uint32_t kErrorInvalidName = 123;
 constexpr std::uint32_t kErrorGenFailure = 31;
+constexpr std::uint32_t kErrorInvalidParameter = 87;
 
 // Seconds from 1601-01-01 to 1970-01-01.
 constexpr std::int64_t kEpochDifference = 11644473600;
@@ -51,6 +52,13 @@ struct timespec ToTimespec(FILETIME time) {
   return out;
 }
 
+struct timespec ToTimespec(const struct statx_timestamp& time) {
+  struct timespec out {};
+  out.tv_sec = static_cast<time_t>(time.tv_sec);
+  out.tv_nsec = static_cast<long>(time.tv_nsec);
+  return out;
+}
+
 using AttributeBytes = std::array<unsigned char, 8>;
 
 AttributeBytes LittleEndian(FILETIME time) {
@@ -72,6 +80,31 @@ FileTimeCalls*& ActiveCalls() {
   static FileTimeCalls real;
   static FileTimeCalls* active = &real;
   return active;
+}
+
+// How far a time read back may lie from the one set: the coarsest rounding
+// of a file system Linux writes (FAT keeps the last write to two seconds and
+// the last access as a date). A time outside the file system's range comes
+// back years away.
+constexpr std::uint64_t kLastWriteRounding = 2 * kTicksPerSecond;
+constexpr std::uint64_t kLastAccessRounding = 24 * 3600 * kTicksPerSecond;
+
+bool Near(FILETIME asked, FILETIME held, std::uint64_t rounding) {
+  if (asked == FILETIME{}) return true;
+  const std::uint64_t a = asked.Ticks();
+  const std::uint64_t b = held.Ticks();
+  return (a > b ? a - b : b - a) < rounding;
+}
+
+// True when the file now holds the last-access and last-write times of
+// `asked` (those that are not 0), as far as its file system can.
+bool HeldAsAsked(int fd, const FileTimeSet& asked) {
+  struct statx info {};
+  if (ActiveCalls()->Stat(fd, info) != 0) return false;
+  return Near(asked.lastWrite, FromTimestamp(info.stx_mtime.tv_sec, info.stx_mtime.tv_nsec),
+              kLastWriteRounding) &&
+         Near(asked.lastAccess, FromTimestamp(info.stx_atime.tv_sec, info.stx_atime.tv_nsec),
+              kLastAccessRounding);
 }
 
 // The attribute through which this file's file system keeps its creation
@@ -125,6 +158,11 @@ int FileTimeCalls::SetAccessAndWriteTimes(int fd, const struct timespec times[2]
   return ::futimens(fd, times);
 }
 
+int FileTimeCalls::Stat(int fd, struct statx& info) {
+  return ::statx(fd, "", AT_EMPTY_PATH,
+                 STATX_TYPE | STATX_MODE | STATX_BTIME | STATX_ATIME | STATX_MTIME, &info);
+}
+
 ScopedFileTimeCalls::ScopedFileTimeCalls(FileTimeCalls& replacement)
     : previous_(std::exchange(ActiveCalls(), &replacement)) {}
 
@@ -176,10 +214,7 @@ HRESULT TimedFile::Open(const std::string& path, Access access, TimedFile& out) 
   // times; the times are kept for GetTimes, so showing a file takes no
   // second call.
   struct statx& info = file.status_;
-  if (::statx(fd, "", AT_EMPTY_PATH,
-              STATX_TYPE | STATX_MODE | STATX_BTIME | STATX_ATIME | STATX_MTIME, &info) != 0) {
-    return HResultFromErrno(errno);
-  }
+  if (ActiveCalls()->Stat(fd, info) != 0) return HResultFromErrno(errno);
   // A folder is no file, and a file nobody may write is read-only to its
   // owner's intent, even for the superuser.
   if (S_ISDIR(info.stx_mode)) return HResultFromErrno(EISDIR);
@@ -251,17 +286,24 @@ HRESULT TimedFile::SetTimes(const FileTimeSet& times, CreationTimeResult& creati
   }
   const struct timespec accessAndWrite[2] = {ToTimespec(times.lastAccess),
                                              ToTimespec(times.lastWrite)};
+  HRESULT failure = S_OK;
   if (calls.SetAccessAndWriteTimes(fd_, accessAndWrite) != 0) {
-    const int error = errno;
-    if (creation == CreationTimeResult::kSet) {
-      // All or nothing: the creation time goes back to the bytes it had.
-      calls.SetAttribute(fd_, attribute->name, attribute->original.data(),
-                         attribute->original.size());
-    }
-    creation = CreationTimeResult::kNotAsked;
-    return HResultFromErrno(error);
+    failure = HResultFromErrno(errno);
+  } else if (!HeldAsAsked(fd_, times)) {
+    failure = HRESULT_FROM_WIN32(kErrorInvalidParameter);
+    // All or nothing: the two times go back to what they were, to the
+    // nanosecond.
+    const struct timespec original[2] = {ToTimespec(status_.stx_atime),
+                                         ToTimespec(status_.stx_mtime)};
+    calls.SetAccessAndWriteTimes(fd_, original);
   }
-  return S_OK;
+  if (FAILED(failure) && creation == CreationTimeResult::kSet) {
+    // All or nothing: the creation time goes back to the bytes it had.
+    calls.SetAttribute(fd_, attribute->name, attribute->original.data(),
+                       attribute->original.size());
+  }
+  if (FAILED(failure)) creation = CreationTimeResult::kNotAsked;
+  return failure;
 }
 
 }  // namespace tavrin

@@ -55,9 +55,13 @@ class TimedFile {
 
   // Sets every time of `times` that is not 0; a 0 leaves its time exactly as
   // it is. A creation time this file system cannot take is reported in
-  // `creation` and does not stop the other two. On failure (not the owner,
-  // a read-only medium ...) no time has changed: a creation time already set
-  // is put back.
+  // `creation` and does not stop the other two. The times are read back: a
+  // file system quietly puts a time outside its range at the nearest end of
+  // it (ext4 keeps 1901 to 2446), and a time that comes back further from the
+  // one asked than the coarsest file system rounds (FAT: two seconds for the
+  // last write, the day for the last access) fails with E_INVALIDARG. On any
+  // failure (that one, not the owner, a read-only medium ...) no time has
+  // changed: the times already set are put back.
   HRESULT SetTimes(const FileTimeSet& times, CreationTimeResult& creation);
 
  private:
@@ -88,6 +92,8 @@ class FileTimeCalls {
   virtual int SetAttribute(int fd, const char* name, const void* value, std::size_t size);
   // futimens: last access, then last write; UTIME_OMIT leaves one as it is.
   virtual int SetAccessAndWriteTimes(int fd, const struct timespec times[2]);
+  // statx(2) of the open file: its type, permission bits and times.
+  virtual int Stat(int fd, struct statx& info);
 };
 
 // Puts `replacement` in force for the life of this object.

@@ -10,6 +10,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <ctime>
+#include <limits>
 
 #include "commands/UpdateFixture.h"
 #include "platform/FileTimes.h"
@@ -59,7 +61,13 @@ class StandIn : public FileTimeCalls {
       errno = EPERM;
       return -1;
     }
-    return FileTimeCalls::SetAccessAndWriteTimes(fd, times);
+    // As a file system with a narrower range than asked for does: the time
+    // quietly goes to the end of its range.
+    struct timespec kept[2] = {times[0], times[1]};
+    for (struct timespec& time : kept) {
+      if (time.tv_nsec != UTIME_OMIT && time.tv_sec < earliestHeld) time = {earliestHeld, 0};
+    }
+    return FileTimeCalls::SetAccessAndWriteTimes(fd, kept);
   }
 
   std::int64_t fileSystem = kCifsMagic;
@@ -67,6 +75,7 @@ class StandIn : public FileTimeCalls {
   bool answers = true;
   bool failAttribute = false;
   bool failTimes = false;
+  std::time_t earliestHeld = std::numeric_limits<std::time_t>::min();
   int attributeWrites = 0;
   std::string attribute = LittleEndian(kAsked - 7 * 864000000000ull);
 };
@@ -82,20 +91,22 @@ TEST(FileDateTest, TheCreationTimeGoesThroughTheFileSystemsAttributeOrNotAtAll) 
     const char* what;
     std::int64_t fileSystem;
     const char* name;
-    bool answers, failAttribute, failTimes;
+    bool answers, failAttribute, failTimes, clamped;
     bool creationSet;
     bool modifiedSet;
     std::vector<std::string> messages;
   };
   const std::string notSettable = CreationTimeNotSettableMessage();
   const std::string denied = "Error SetFileTime\r\nHResult = $80070005";
+  const std::string notHeld = "Error SetFileTime\r\nHResult = $80070057";
   const std::vector<Case> cases{
-      {"cifs", kCifsMagic, kCifsCreationAttribute, true, false, false, true, true, {}},
-      {"smb2", kSmb2Magic, kCifsCreationAttribute, true, false, false, true, true, {}},
-      {"ntfs-3g", kFuseMagic, kNtfsCreationAttribute, true, false, false, true, true, {}},
+      {"cifs", kCifsMagic, kCifsCreationAttribute, true, false, false, false, true, true, {}},
+      {"smb2", kSmb2Magic, kCifsCreationAttribute, true, false, false, false, true, true, {}},
+      {"ntfs-3g", kFuseMagic, kNtfsCreationAttribute, true, false, false, false, true, true, {}},
       {"another fuse file system",
        kFuseMagic,
        kNtfsCreationAttribute,
+       false,
        false,
        false,
        false,
@@ -109,6 +120,7 @@ TEST(FileDateTest, TheCreationTimeGoesThroughTheFileSystemsAttributeOrNotAtAll) 
        false,
        false,
        false,
+       false,
        true,
        {notSettable}},
       {"attribute refused",
@@ -116,6 +128,7 @@ TEST(FileDateTest, TheCreationTimeGoesThroughTheFileSystemsAttributeOrNotAtAll) 
        kCifsCreationAttribute,
        true,
        true,
+       false,
        false,
        false,
        false,
@@ -128,7 +141,18 @@ TEST(FileDateTest, TheCreationTimeGoesThroughTheFileSystemsAttributeOrNotAtAll) 
        true,
        false,
        false,
+       false,
        {denied}},
+      {"a time the file system cannot hold: every time is put back",
+       kCifsMagic,
+       kCifsCreationAttribute,
+       true,
+       false,
+       false,
+       true,
+       false,
+       false,
+       {notHeld}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -141,6 +165,7 @@ TEST(FileDateTest, TheCreationTimeGoesThroughTheFileSystemsAttributeOrNotAtAll) 
     standIn.answers = c.answers;
     standIn.failAttribute = c.failAttribute;
     standIn.failTimes = c.failTimes;
+    if (c.clamped) standIn.earliestHeld = 981140706 + 3600;
     const std::string before = standIn.attribute;
     ScopedFileTimeCalls seam(standIn);
 
