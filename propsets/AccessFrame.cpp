@@ -6,6 +6,7 @@
 #include "platform/Exception.h"
 #include "platform/HResultText.h"
 #include "platform/storage/Journal.h"
+#include "platform/storage/PropertyText.h"
 
 namespace tavrin {
 namespace {
@@ -39,8 +40,24 @@ std::string Prefixed(const char* prefix, HRESULT hr) {
   return std::string(prefix) + "\r\n" + HResultText(hr);
 }
 
+// The set's code page, as its strings are stored in; PROPID 1 is read only
+// to explain a refusal.
+unsigned CodePageOf(IPropertyStorage& set) {
+  const PROPSPEC spec{PRSPEC_PROPID, PID_CODEPAGE};
+  ValueList value(1);
+  if (set.ReadMultiple(1, &spec, value.Span().data()) != S_OK || value.Span()[0].vt != VT_I2) {
+    return storage::kAssumedCodePage;
+  }
+  return value.Span()[0].uiVal;
+}
+
+struct WriteStep {
+  const WriteAction& replace;
+  const UntranslatableText& untranslatable;
+};
+
 void Run(const std::string& path, const FMTID& fmtid, ULONG count, Dialogs& dialogs,
-         const ReadAction* fill, const WriteAction* replace) {
+         const ReadAction* fill, const WriteStep* write) {
   ServicesInitialised services;
   // Declared in the reverse of their release order: the set, the set
   // storage, then the storage go, each only if it was obtained.
@@ -78,10 +95,14 @@ void Run(const std::string& path, const FMTID& fmtid, ULONG count, Dialogs& dial
   // Replaced string values point into `texts` until the write returns; the
   // array still frees only what the read gave it.
   KeptTexts texts;
-  if (anyFound) (*replace)(values.Span(), texts);
+  if (anyFound) write->replace(values.Span(), texts);
   hr = set->WriteMultiple(count, specs.data(), values.Span().data(), 2);
   if (hr == TAVRIN_E_UNUSABLEJOURNAL) {
     dialogs.Message(UnusableJournalMessage(path));
+  } else if (hr == HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION)) {
+    std::string why = write->untranslatable ? write->untranslatable(CodePageOf(*set.Get())) : "";
+    dialogs.Message(Prefixed("Error PropStg.WriteMultiple", hr) + (why.empty() ? "" : "\r\n") +
+                    why);
   } else if (FAILED(hr)) {
     dialogs.Message(Prefixed("Error PropStg.WriteMultiple", hr));
   }
@@ -121,8 +142,9 @@ void ReadPropertySet(const std::string& path, const FMTID& fmtid, ULONG count, D
 }
 
 void WritePropertySet(const std::string& path, const FMTID& fmtid, ULONG count, Dialogs& dialogs,
-                      const WriteAction& replace) {
-  Run(path, fmtid, count, dialogs, nullptr, &replace);
+                      const WriteAction& replace, const UntranslatableText& untranslatable) {
+  const WriteStep write{replace, untranslatable};
+  Run(path, fmtid, count, dialogs, nullptr, &write);
 }
 
 }  // namespace tavrin

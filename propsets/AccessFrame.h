@@ -41,11 +41,17 @@ using WriteAction = std::function<void(std::span<PROPVARIANT> values, KeptTexts&
 void ReadPropertySet(const std::string& path, const FMTID& fmtid, ULONG count, Dialogs& dialogs,
                      const ReadAction& fill);
 
+// For a write refused because the set's code page (given) cannot hold a new
+// text: a line that says which row and which character, or nothing.
+using UntranslatableText = std::function<std::string(unsigned codePage)>;
+
 // Reads properties 2 .. count + 1 of the set, lets `replace` change them,
 // and writes all of them back. When the set holds none of them, nothing is
-// replaced and all are written as they were read (empty).
+// replaced and all are written as they were read (empty). A write refused
+// for a text the set's code page cannot hold says so in its message, in the
+// words of `untranslatable`.
 void WritePropertySet(const std::string& path, const FMTID& fmtid, ULONG count, Dialogs& dialogs,
-                      const WriteAction& replace);
+                      const WriteAction& replace, const UntranslatableText& untranslatable = {});
 
 // The message for a failed storage open.
 std::string OpenFailureMessage(HRESULT hr);

@@ -9,6 +9,7 @@
 #include "grids/RowCatalogue.h"
 #include "platform/CodePage.h"
 #include "platform/storage/PropertySet.h"
+#include "platform/storage/PropertyText.h"
 #include "propsets/AccessFrame.h"
 #include "propsets/IntegerText.h"
 #include "propsets/RowText.h"
@@ -16,6 +17,8 @@
 
 namespace tavrin {
 namespace {
+
+using codepage::Cp932;
 
 // A row's text converted as its row says, before it meets the entry.
 using Converted = std::variant<std::string, std::int32_t, FILETIME, VARIANT_BOOL>;
@@ -102,11 +105,34 @@ void Store(const Converted& value, PROPVARIANT& entry, Keep keep) {
   }
 }
 
+// The first character of a new 8-bit text that the set's code page cannot
+// hold, named with its row, for the refusal's message.
+std::string UntranslatableCharacter(const std::vector<std::size_t>& storedAsText,
+                                    const ValueListEditor& grid,
+                                    const std::vector<std::string>& keys, unsigned codePage) {
+  for (std::size_t k : storedAsText) {
+    const std::string text = grid.Values(keys[k]);
+    for (std::size_t at = 0; at < text.size();) {
+      const std::size_t length = codepage::CharLength(text, at);
+      const std::string character = text.substr(at, length);
+      if (!storage::FromProgramText(character, codePage)) {
+        return Cp932("「") + keys[k] + Cp932("」の「") + character +
+               Cp932("」は、この文書の文字コード (コードページ ") + std::to_string(codePage) +
+               Cp932(") では保存できません");
+      }
+      at += length;
+    }
+  }
+  return {};
+}
+
 void WriteFrom(const std::string& path, const FMTID& fmtid, RowSet set, const ValueListEditor& grid,
                const CheckListBox& selection, Dialogs& dialogs) {
   const auto rows = Rows(set);
   const auto& keys = ItemNames(set);
   std::deque<std::u16string> wideTexts;
+  // Rows whose new text went into an 8-bit string, in row order.
+  std::vector<std::size_t> storedAsText;
   WritePropertySet(
       path, fmtid, static_cast<ULONG>(rows.size()), dialogs,
       [&](std::span<PROPVARIANT> values, KeptTexts& texts) {
@@ -121,8 +147,14 @@ void WriteFrom(const std::string& path, const FMTID& fmtid, RowSet set, const Va
           // change: converting it back could not give the stored value
           // wherever the text form drops something.
           if (text == RowTextOf(rows[k].shownAs, values[k])) continue;
+          if (values[k].vt == VT_LPSTR && rows[k].shownAs == ShownAs::kText) {
+            storedAsText.push_back(k);
+          }
           Store(Convert(rows[k].shownAs, std::move(text)), values[k], {texts, wideTexts});
         }
+      },
+      [&](unsigned codePage) {
+        return UntranslatableCharacter(storedAsText, grid, keys, codePage);
       });
 }
 

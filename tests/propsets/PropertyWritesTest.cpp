@@ -238,8 +238,10 @@ TEST_F(PropertyWritesTest, WhatIsNotWrittenLeavesTheFileByteForByte) {
       {"text the set's code page cannot hold",
        {{1, test::I2(1252)}, {2, test::Lpstr("t")}},
        0,
-       "題名",
-       {"Error PropStg.WriteMultiple\r\nHResult = $80070459"}},
+       "Title: 題名",
+       {"Error PropStg.WriteMultiple\r\nHResult = $80070459\r\n" +
+        Cp932("「タイトル」の「題」は、この文書の文字コード (コードページ 1252) "
+              "では保存できません")}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
