@@ -26,6 +26,7 @@
 #include "platform/LockConflicts.h"
 #include "platform/MemoryReuse.h"
 #include "platform/ScriptedDialogs.h"
+#include "platform/controls/EditMask.h"
 
 namespace {
 
@@ -224,6 +225,7 @@ struct UpdateRequest {
   struct Value {
     tavrin::cli::NamedRow row;
     std::string cp932;
+    std::string given;  // ROW=VALUE as on the command line
   };
   std::vector<Value> values;
   std::vector<tavrin::cli::NamedRow> selected;
@@ -259,6 +261,26 @@ int ReportWrites(const std::string& heading, const TerminalDialogs& dialogs) {
   return anyMessage || dialogs.Declined() ? 1 : 0;
 }
 
+// Puts the --set values into their rows as the window's editors would leave
+// them, or gives the usage error for one that no editor of its row could be
+// left holding (an incomplete date, a day count with a sign ...). A value
+// equal to what the row shows leaves the row alone, as leaving an unchanged
+// cell does: it still holds what the file's read put there.
+std::string EnterValues(tavrin::PageGrids page, const std::vector<UpdateRequest::Value>& values) {
+  for (const UpdateRequest::Value& value : values) {
+    tavrin::ValueListEditor& grid = GridOf(page, value.row.set);
+    const std::string& shown = grid.Value(value.row.row);
+    if (value.cp932 == shown) continue;
+    const std::string& mask = grid.ItemProps(value.row.row).editMask;
+    if (!mask.empty() && !tavrin::EditorCanLeaveWith(mask, shown, value.cp932)) {
+      return "'" + value.given + "' does not fit the row's form " +
+             tavrin::codepage::Cp932ToUtf8(mask) + " (0: a digit, 9: a digit or none)";
+    }
+    grid.SetValueAt(value.row.row, value.cp932);
+  }
+  return {};
+}
+
 // Selects exactly the rows asked for, whatever the form started with, and
 // lets each list apply its rows' read-only state as a user's toggle would.
 void SelectExactly(tavrin::TForm1& form, const std::vector<tavrin::cli::NamedRow>& rows) {
@@ -290,8 +312,8 @@ int Update(const std::string& self, const UpdateRequest& request) {
   form.Edit1.SetText(request.file);
   tavrin::RunHandler(dialogs, [&] { form.Button1Click(); });
   SelectExactly(form, request.selected);
-  for (const UpdateRequest::Value& value : request.values) {
-    GridOf(form.TargetPage(), value.row.set).SetValueAt(value.row.row, value.cp932);
+  if (std::string problem = EnterValues(form.TargetPage(), request.values); !problem.empty()) {
+    return Usage(problem.c_str());
   }
   tavrin::RunHandler(dialogs, [&] { form.Button2Click(); });
   return ReportWrites(request.file, dialogs);
@@ -322,8 +344,8 @@ int Batch(const std::string& self, const BatchRequest& request) {
   }
   if (loaded) {
     SelectExactly(form, request.selected);
-    for (const UpdateRequest::Value& value : request.values) {
-      GridOf(form.DefaultsPage(), value.row.set).SetValueAt(value.row.row, value.cp932);
+    if (std::string problem = EnterValues(form.DefaultsPage(), request.values); !problem.empty()) {
+      return Usage(problem.c_str());
     }
     form.ShellListView1.ShowPaths(request.files);
     form.SetBatchPause(request.pause);
@@ -385,7 +407,7 @@ std::string TakeRowOption(const std::vector<std::string_view>& args, std::size_t
     tavrin::codepage::EncodeResult value =
         tavrin::codepage::Utf8ToCp932(operand.substr(equals + 1));
     if (!value.bytes) return "CP932 cannot hold '" + value.unrepresentable + "'";
-    options.values.push_back({row, std::move(*value.bytes)});
+    options.values.push_back({row, std::move(*value.bytes), std::string(operand)});
   }
   return {};
 }

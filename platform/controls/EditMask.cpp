@@ -200,6 +200,17 @@ bool EditMaskSession::Delete() {
   return true;
 }
 
+bool EditorCanLeaveWith(std::string_view mask, const std::string& cellText, std::string_view text) {
+  if (text == cellText) return true;
+  EditMaskSession session(mask, cellText);
+  session.SelectAll();
+  session.Delete();
+  session.Home();
+  if (!session.Paste(text)) return false;
+  const std::optional<std::string> left = session.Commit();
+  return left && *left == text;
+}
+
 bool EditMaskSession::Paste(std::string_view cp932) {
   const EditMaskSession before = *this;
   // Where the next literal of the pasted text has to match: right after the

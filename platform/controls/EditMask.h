@@ -62,6 +62,12 @@ namespace tavrin {
 // cell.
 const std::string& EditMaskRefusalMessage();
 
+// True when an editor of the template `mask` on a cell holding `cellText`
+// can be left holding `text`: the cell's own text, left alone, or an entry
+// typed in full over it (the empty text only where every slot is optional).
+// What another way in (the command line) may put into a masked cell.
+bool EditorCanLeaveWith(std::string_view mask, const std::string& cellText, std::string_view text);
+
 class EditMaskSession {
  public:
   // Both CP932. `cellText` may be anything; see rule 2.

@@ -136,6 +136,12 @@ TEST_F(UpdateCliTest, UsageErrorsChangeNothing) {
            {"update", "--yes", path, "--set", "summary:title=a", "--select", "summary:タイトル"},
            {"update", "--yes", path, "--set", "summary:title=\xF0\x9F\x98\x80"},
            {"update", "--yes", path, "--frobnicate"},
+           // What no editor of the window could be left holding.
+           {"update", "--yes", path, "--set", "summary:edit-time=01:02:03 & -001日"},
+           {"update", "--yes", path, "--set", "summary:created=2024/1/2 03:04:05"},
+           {"update", "--yes", path, "--set", "filetime:modified="},
+           {"update", "--yes", path, "--set", "summary:security=12"},
+           {"batch", "--yes", path, "--set", "summary:last-printed=2024-01-02 03:04:05"},
        }) {
     EXPECT_EQ(Cli(args).exitCode, 2) << args.back();
   }

@@ -184,5 +184,35 @@ TEST(EditMaskTest, PasteIsTypedWholeOrNotAtAll) {
   EXPECT_EQ(duration.Commit(), Cp932("01:02:03 & 0004日"));
 }
 
+// What another way in may put into a masked cell: exactly what a user
+// could leave the editor holding.
+TEST(EditMaskTest, AnEditorCanBeLeftWithItsOwnTextOrAFullEntry) {
+  const std::string duration = Cp932("00:00:00 & 0000日");
+  const struct {
+    std::string mask, cell, text;
+    bool can;
+  } cases[] = {
+      {kDate, kValue, "1999/12/31 23:59:59", true},
+      {kDate, "", "1999/12/31 23:59:59", true},
+      {kDate, "odd text from a file", "odd text from a file", true},  // left alone
+      {kDate, kValue, "1999/12/31 235959", false},                    // the editor adds ":"
+      {kDate, kValue, "1999-12-31 23:59:59", false},
+      {kDate, kValue, "1999/12/31 23:59:5", false},
+      {kDate, kValue, "1999/12/31 23:59:590", false},
+      {kDate, kValue, "", false},  // a date cannot be emptied
+      {duration, "", Cp932("01:02:03 & 0004日"), true},
+      {duration, "", Cp932("01:02:03 & -001日"), false},
+      {duration, "", Cp932("01:02:03 & 10000日"), false},
+      {duration, Cp932("01:02:03 & 10000日"), Cp932("01:02:03 & 10000日"), true},
+      {"9", "4", "", true},
+      {"9", "4", "8", true},
+      {"9", "4", "12", false},
+      {"9", "4", "-", false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(EditorCanLeaveWith(c.mask, c.cell, c.text), c.can) << c.cell << " -> " << c.text;
+  }
+}
+
 }  // namespace
 }  // namespace tavrin
