@@ -338,8 +338,8 @@ void TForm1::Button13Click() {
   onceEachCommand_ = {};
   BatchCommand(ShellListView1, {ValueListEditor2, CheckListBox1}, {ValueListEditor6, CheckListBox3},
                dialogs_, host_,
-               {[this](const std::string& path) { SetDocumentPropertiesAll(path); },
-                [this](const std::string& path) { SetDocumentProperties2All(path); },
+               {[this](const std::string& path) { return SetDocumentPropertiesAll(path); },
+                [this](const std::string& path) { return SetDocumentProperties2All(path); },
                 [this](const std::string& path) { SetFileDateAll(path); }},
                batchPause_);
 }
@@ -354,17 +354,17 @@ void TForm1::GetDocumentProperties2(const std::string& path) {
   tavrin::GetDocumentProperties2(path, ValueListEditor5, dialogs_);
 }
 
-void TForm1::SetDocumentProperties(const std::string& path) {
-  tavrin::SetDocumentProperties(path, ValueListEditor1, CheckListBox1, dialogs_);
+SetWrite TForm1::SetDocumentProperties(const std::string& path) {
+  return tavrin::SetDocumentProperties(path, ValueListEditor1, CheckListBox1, dialogs_);
 }
-void TForm1::SetDocumentPropertiesAll(const std::string& path) {
-  tavrin::SetDocumentProperties(path, ValueListEditor2, CheckListBox1, dialogs_);
+SetWrite TForm1::SetDocumentPropertiesAll(const std::string& path) {
+  return tavrin::SetDocumentProperties(path, ValueListEditor2, CheckListBox1, dialogs_);
 }
-void TForm1::SetDocumentProperties2(const std::string& path) {
-  tavrin::SetDocumentProperties2(path, ValueListEditor5, CheckListBox3, dialogs_);
+SetWrite TForm1::SetDocumentProperties2(const std::string& path) {
+  return tavrin::SetDocumentProperties2(path, ValueListEditor5, CheckListBox3, dialogs_);
 }
-void TForm1::SetDocumentProperties2All(const std::string& path) {
-  tavrin::SetDocumentProperties2(path, ValueListEditor6, CheckListBox3, dialogs_);
+SetWrite TForm1::SetDocumentProperties2All(const std::string& path) {
+  return tavrin::SetDocumentProperties2(path, ValueListEditor6, CheckListBox3, dialogs_);
 }
 void TForm1::SetFileDate(const std::string& path) {
   tavrin::SetFileDate(path, ValueListEditor3, CheckListBox2, dialogs_, onceEachCommand_);
@@ -384,8 +384,8 @@ void TForm1::Button2Click() {
   onceEachCommand_ = {};
   UpdateCommand(Edit1.Text(), {ValueListEditor1, CheckListBox1}, {ValueListEditor5, CheckListBox3},
                 dialogs_,
-                {[this](const std::string& path) { SetDocumentProperties(path); },
-                 [this](const std::string& path) { SetDocumentProperties2(path); },
+                {[this](const std::string& path) { return SetDocumentProperties(path); },
+                 [this](const std::string& path) { return SetDocumentProperties2(path); },
                  [this](const std::string& path) { SetFileDate(path); }});
 }
 

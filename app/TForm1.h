@@ -28,6 +28,7 @@
 #include "platform/controls/ShellComboBox.h"
 #include "platform/controls/ShellListView.h"
 #include "platform/controls/ValueListEditor.h"
+#include "propsets/AccessFrame.h"
 
 namespace tavrin {
 
@@ -49,10 +50,10 @@ class TForm1 : public Control {
   void GetFileDate(const std::string& path);
   void GetDocumentProperties(const std::string& path);
   void GetDocumentProperties2(const std::string& path);
-  void SetDocumentProperties(const std::string& path);
-  void SetDocumentPropertiesAll(const std::string& path);
-  void SetDocumentProperties2(const std::string& path);
-  void SetDocumentProperties2All(const std::string& path);
+  SetWrite SetDocumentProperties(const std::string& path);
+  SetWrite SetDocumentPropertiesAll(const std::string& path);
+  SetWrite SetDocumentProperties2(const std::string& path);
+  SetWrite SetDocumentProperties2All(const std::string& path);
   void SetFileDate(const std::string& path);
   void SetFileDateAll(const std::string& path);
 

@@ -56,8 +56,8 @@ void BatchCommand(const ShellListView& list, SelectedRows summaryDefaults,
     std::this_thread::sleep_for(pause);
     {
       const StorageReuseScope oneOpen;  // as in the update command
-      writes.setDocumentPropertiesAll(path);
-      writes.setDocumentProperties2All(path);
+      const SetWrite summary = writes.setDocumentPropertiesAll(path);
+      ReportHalfChanged(path, summary, writes.setDocumentProperties2All(path), dialogs);
     }
     writes.setFileDateAll(path);
   }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "commands/RowChecks.h"
+#include "commands/UpdateCommand.h"
 #include "platform/Dialogs.h"
 #include "platform/WindowHost.h"
 #include "platform/controls/ShellListView.h"
@@ -13,8 +14,8 @@ namespace tavrin {
 
 // The three writes of the batch command, each taking one file's path.
 struct BatchWrites {
-  std::function<void(const std::string&)> setDocumentPropertiesAll;
-  std::function<void(const std::string&)> setDocumentProperties2All;
+  std::function<SetWrite(const std::string&)> setDocumentPropertiesAll;
+  std::function<SetWrite(const std::string&)> setDocumentProperties2All;
   std::function<void(const std::string&)> setFileDateAll;
 };
 

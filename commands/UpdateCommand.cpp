@@ -6,6 +6,21 @@
 
 namespace tavrin {
 
+void ReportHalfChanged(const std::string& path, SetWrite summary, SetWrite docSummary,
+                       Dialogs& dialogs) {
+  const auto changedAndFailed = [](SetWrite changed, SetWrite failed) {
+    return changed == SetWrite::kChanged && failed == SetWrite::kFailed;
+  };
+  const char* text = nullptr;
+  if (changedAndFailed(summary, docSummary)) {
+    text = "Summary Information は変更しました。Document Summary Information は変更していません";
+  } else if (changedAndFailed(docSummary, summary)) {
+    text = "Document Summary Information は変更しました。Summary Information は変更していません";
+  }
+  if (text != nullptr)
+    dialogs.Message(codepage::Cp932(text) + "\r\n" + codepage::PathForMessage(path));
+}
+
 const std::string& UpdateQuestion() {
   static const std::string question = codepage::Cp932("更新しますか？");
   return question;
@@ -24,8 +39,8 @@ void UpdateCommand(const std::string& path, SelectedRows summary, SelectedRows d
     // One open of the file for both sets; it is closed before its times
     // are set.
     const StorageReuseScope oneOpen;
-    writes.setDocumentProperties(path);
-    writes.setDocumentProperties2(path);
+    const SetWrite first = writes.setDocumentProperties(path);
+    ReportHalfChanged(path, first, writes.setDocumentProperties2(path), dialogs);
   }
   writes.setFileDate(path);
 }

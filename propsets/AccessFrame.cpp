@@ -7,6 +7,7 @@
 #include "platform/HResultText.h"
 #include "platform/storage/Journal.h"
 #include "platform/storage/PropertyText.h"
+#include "platform/storage/PropertyValue.h"
 
 namespace tavrin {
 namespace {
@@ -56,8 +57,8 @@ struct WriteStep {
   const UntranslatableText& untranslatable;
 };
 
-void Run(const std::string& path, const FMTID& fmtid, ULONG count, Dialogs& dialogs,
-         const ReadAction* fill, const WriteStep* write) {
+SetWrite Run(const std::string& path, const FMTID& fmtid, ULONG count, Dialogs& dialogs,
+             const ReadAction* fill, const WriteStep* write) {
   ServicesInitialised services;
   // Declared in the reverse of their release order: the set, the set
   // storage, then the storage go, each only if it was obtained.
@@ -70,13 +71,13 @@ void Run(const std::string& path, const FMTID& fmtid, ULONG count, Dialogs& dial
   if (FAILED(hr)) {
     dialogs.Message(hr == TAVRIN_E_UNUSABLEJOURNAL ? UnusableJournalMessage(path)
                                                    : OpenFailureMessage(hr));
-    return;
+    return SetWrite::kFailed;
   }
   if (FAILED(storage.As(setStorage))) throw Exception("Interface not supported");
   hr = setStorage->Open(fmtid, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, set.Put());
   if (FAILED(hr)) {
     dialogs.Message(Prefixed("Error PropSetStg.Open", hr));
-    return;
+    return SetWrite::kFailed;
   }
 
   std::vector<PROPSPEC> specs(count);
@@ -85,16 +86,17 @@ void Run(const std::string& path, const FMTID& fmtid, ULONG count, Dialogs& dial
   hr = set->ReadMultiple(count, specs.data(), values.Span().data());
   if (FAILED(hr)) {
     dialogs.Message(Prefixed("Error PropStg.ReadMultiple", hr));
-    return;
+    return SetWrite::kFailed;
   }
   bool anyFound = hr != S_FALSE;
   if (fill != nullptr) {
     if (anyFound) (*fill)(values.Span());
-    return;
+    return SetWrite::kUnchanged;
   }
   // Replaced string values point into `texts` until the write returns; the
   // array still frees only what the read gave it.
   KeptTexts texts;
+  const std::vector<PROPVARIANT> asRead(values.Span().begin(), values.Span().end());
   if (anyFound) write->replace(values.Span(), texts);
   hr = set->WriteMultiple(count, specs.data(), values.Span().data(), 2);
   if (hr == TAVRIN_E_UNUSABLEJOURNAL) {
@@ -106,6 +108,11 @@ void Run(const std::string& path, const FMTID& fmtid, ULONG count, Dialogs& dial
   } else if (FAILED(hr)) {
     dialogs.Message(Prefixed("Error PropStg.WriteMultiple", hr));
   }
+  if (FAILED(hr)) return SetWrite::kFailed;
+  for (std::size_t i = 0; i < asRead.size(); ++i) {
+    if (!storage::SameValue(asRead[i], values.Span()[i])) return SetWrite::kChanged;
+  }
+  return SetWrite::kUnchanged;
 }
 
 }  // namespace
@@ -141,10 +148,11 @@ void ReadPropertySet(const std::string& path, const FMTID& fmtid, ULONG count, D
   Run(path, fmtid, count, dialogs, &fill, nullptr);
 }
 
-void WritePropertySet(const std::string& path, const FMTID& fmtid, ULONG count, Dialogs& dialogs,
-                      const WriteAction& replace, const UntranslatableText& untranslatable) {
+SetWrite WritePropertySet(const std::string& path, const FMTID& fmtid, ULONG count,
+                          Dialogs& dialogs, const WriteAction& replace,
+                          const UntranslatableText& untranslatable) {
   const WriteStep write{replace, untranslatable};
-  Run(path, fmtid, count, dialogs, nullptr, &write);
+  return Run(path, fmtid, count, dialogs, nullptr, &write);
 }
 
 }  // namespace tavrin

@@ -41,6 +41,13 @@ using WriteAction = std::function<void(std::span<PROPVARIANT> values, KeptTexts&
 void ReadPropertySet(const std::string& path, const FMTID& fmtid, ULONG count, Dialogs& dialogs,
                      const ReadAction& fill);
 
+// What a write did to its set.
+enum class SetWrite {
+  kUnchanged,  // written back as it was: no value differed from the file's
+  kChanged,    // some value is now another
+  kFailed,     // refused or failed, with its message shown; the set is as it was
+};
+
 // For a write refused because the set's code page (given) cannot hold a new
 // text: a line that says which row and which character, or nothing.
 using UntranslatableText = std::function<std::string(unsigned codePage)>;
@@ -50,8 +57,9 @@ using UntranslatableText = std::function<std::string(unsigned codePage)>;
 // replaced and all are written as they were read (empty). A write refused
 // for a text the set's code page cannot hold says so in its message, in the
 // words of `untranslatable`.
-void WritePropertySet(const std::string& path, const FMTID& fmtid, ULONG count, Dialogs& dialogs,
-                      const WriteAction& replace, const UntranslatableText& untranslatable = {});
+SetWrite WritePropertySet(const std::string& path, const FMTID& fmtid, ULONG count,
+                          Dialogs& dialogs, const WriteAction& replace,
+                          const UntranslatableText& untranslatable = {});
 
 // The message for a failed storage open.
 std::string OpenFailureMessage(HRESULT hr);

@@ -126,14 +126,14 @@ std::string UntranslatableCharacter(const std::vector<std::size_t>& storedAsText
   return {};
 }
 
-void WriteFrom(const std::string& path, const FMTID& fmtid, RowSet set, const ValueListEditor& grid,
-               const CheckListBox& selection, Dialogs& dialogs) {
+SetWrite WriteFrom(const std::string& path, const FMTID& fmtid, RowSet set,
+                   const ValueListEditor& grid, const CheckListBox& selection, Dialogs& dialogs) {
   const auto rows = Rows(set);
   const auto& keys = ItemNames(set);
   std::deque<std::u16string> wideTexts;
   // Rows whose new text went into an 8-bit string, in row order.
   std::vector<std::size_t> storedAsText;
-  WritePropertySet(
+  return WritePropertySet(
       path, fmtid, static_cast<ULONG>(rows.size()), dialogs,
       [&](std::span<PROPVARIANT> values, KeptTexts& texts) {
         // Row order; the rows never shown (thumbnail, heading
@@ -160,15 +160,16 @@ void WriteFrom(const std::string& path, const FMTID& fmtid, RowSet set, const Va
 
 }  // namespace
 
-void SetDocumentProperties(const std::string& path, const ValueListEditor& grid,
-                           const CheckListBox& selection, Dialogs& dialogs) {
-  WriteFrom(path, storage::FMTID_SummaryInformation, RowSet::kSummary, grid, selection, dialogs);
+SetWrite SetDocumentProperties(const std::string& path, const ValueListEditor& grid,
+                               const CheckListBox& selection, Dialogs& dialogs) {
+  return WriteFrom(path, storage::FMTID_SummaryInformation, RowSet::kSummary, grid, selection,
+                   dialogs);
 }
 
-void SetDocumentProperties2(const std::string& path, const ValueListEditor& grid,
-                            const CheckListBox& selection, Dialogs& dialogs) {
-  WriteFrom(path, storage::FMTID_DocSummaryInformation, RowSet::kDocSummary, grid, selection,
-            dialogs);
+SetWrite SetDocumentProperties2(const std::string& path, const ValueListEditor& grid,
+                                const CheckListBox& selection, Dialogs& dialogs) {
+  return WriteFrom(path, storage::FMTID_DocSummaryInformation, RowSet::kDocSummary, grid, selection,
+                   dialogs);
 }
 
 }  // namespace tavrin

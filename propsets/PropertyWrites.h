@@ -30,16 +30,17 @@
 #include "platform/Dialogs.h"
 #include "platform/controls/CheckListBox.h"
 #include "platform/controls/ValueListEditor.h"
+#include "propsets/AccessFrame.h"
 
 namespace tavrin {
 
 // The 18 Summary Information properties (PROPIDs 2 to 19) from `grid`, the
 // rows checked in `selection` replaced.
-void SetDocumentProperties(const std::string& path, const ValueListEditor& grid,
-                           const CheckListBox& selection, Dialogs& dialogs);
+SetWrite SetDocumentProperties(const std::string& path, const ValueListEditor& grid,
+                               const CheckListBox& selection, Dialogs& dialogs);
 
 // The 15 Document Summary Information properties (PROPIDs 2 to 16) likewise.
-void SetDocumentProperties2(const std::string& path, const ValueListEditor& grid,
-                            const CheckListBox& selection, Dialogs& dialogs);
+SetWrite SetDocumentProperties2(const std::string& path, const ValueListEditor& grid,
+                                const CheckListBox& selection, Dialogs& dialogs);
 
 }  // namespace tavrin

@@ -174,8 +174,12 @@ TEST_F(UpdateCommandTest, EachWriteRunsWhateverTheEarlierOnesReported) {
   user.Put(RowSet::kDocSummary, 13, "Initech");
   user.Put(RowSet::kFileTime, filetime_row::kLastWrite, "2001/02/03 04:05:06");
   user.Update(path);
+  // The messages say which set was changed.
   EXPECT_EQ(user.Messages(),
-            std::vector<std::string>{"Error PropSetStg.Open\r\nHResult = $80030002"});
+            (std::vector<std::string>{"Error PropSetStg.Open\r\nHResult = $80030002",
+                                      Cp932("Document Summary Information は変更しました。"
+                                            "Summary Information は変更していません\r\n") +
+                                          path}));
   test::SectionFixture expected(test::kDocSummaryFmtid);
   expected.Add(1, test::I2(932)).Add(15, test::Lpstr("Initech"));
   EXPECT_EQ(StreamOf(path, testing::kDocSummaryStream), test::BuildStream({expected}));
