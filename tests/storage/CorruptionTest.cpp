@@ -127,7 +127,11 @@ const Case kCases[] = {
        i.Put32(i.FatEntryOffset(UnitsOf(i, "1Table").back()), i.miniFatSectors[0]);
      },
      "1Table"},
-    // New data would go into the lowest sector marked free.
+    // New data would go into the lowest sector marked free; one on a chain
+    // the change walks is met by the walk first.
+    {"a sector of the mini stream's chain is marked free", Step::kReplace,
+     [](CfbImage& i) { i.Put32(i.FatEntryOffset(i.miniStreamSectors[1]), fixture::kFree); },
+     "1Table"},
     {"a sector marked free is where another stream starts", Step::kReplace,
      [](CfbImage& i) { i.Put32(i.FatEntryOffset(UnitsOf(i, "WordDocument")[0]), fixture::kFree); },
      "1Table"},
