@@ -4,9 +4,25 @@
 #include <string>
 
 #include "platform/storage/Format.h"
+#include "platform/storage/Stream.h"
 #include "platform/storage/Structures.h"
 
 namespace tavrin::storage {
+
+std::string OwnerText(const Directory& directory, std::uint32_t owner) {
+  switch (owner) {
+    case 0:
+      return "the mini stream";
+    case kDifatOwner:
+      return "the DIFAT";
+    case kDirectoryOwner:
+      return "the directory";
+    case kMiniFatOwner:
+      return "the mini FAT";
+    default:
+      return DescribeStream(directory, owner);
+  }
+}
 
 Status Claims::Claim(std::span<const std::uint32_t> chain, std::uint32_t owner,
                      std::string_view ownerText) {
@@ -29,8 +45,37 @@ Status Claims::CheckStart(std::uint32_t start, std::uint32_t owner,
                          ", which is part of " + names_.at(at->second));
 }
 
-MiniOwnership::MiniOwnership(const std::vector<std::uint32_t>& miniFat, std::uint64_t present)
+ChainStarts::ChainStarts(const Structures& parts) {
+  const Header& header = parts.header;
+  const Directory& directory = parts.directory;
+  starts_.push_back({header.firstDirectorySector, kDirectoryOwner});
+  if (header.miniFatSectorCount > 0) starts_.push_back({header.firstMiniFatSector, kMiniFatOwner});
+  if (header.difatSectorCount > 0) starts_.push_back({header.firstDifatSector, kDifatOwner});
+  for (std::uint32_t i = 0; i < directory.size(); ++i) {
+    const DirEntry entry = directory.entry(i);
+    // The root's chain is the mini stream; a small stream's start is a mini
+    // sector, and an empty one's names nothing.
+    const bool chained = i == 0
+                             ? entry.size > 0
+                             : entry.type == EntryType::kStream && entry.size >= kMiniStreamCutoff;
+    if (entry.inTree && chained) starts_.push_back({entry.start, i});
+  }
+  std::stable_sort(starts_.begin(), starts_.end(),
+                   [](const Start& a, const Start& b) { return a.sector < b.sector; });
+}
+
+std::optional<std::uint32_t> ChainStarts::OwnerAt(std::uint32_t sector) const {
+  const auto at =
+      std::lower_bound(starts_.begin(), starts_.end(), sector,
+                       [](const Start& s, std::uint32_t value) { return s.sector < value; });
+  if (at == starts_.end() || at->sector != sector) return std::nullopt;
+  return at->owner;
+}
+
+MiniOwnership::MiniOwnership(const std::vector<std::uint32_t>& miniFat, std::uint64_t present,
+                             const Directory& directory)
     : table_(miniFat),
+      directory_(directory),
       present_(present),
       owners_(std::max<std::size_t>(miniFat.size(), static_cast<std::size_t>(present)), kNobody) {}
 
@@ -60,14 +105,25 @@ Status MiniOwnership::CheckOwned(const std::vector<std::uint32_t>& chain, std::u
   return {};
 }
 
-bool MiniOwnership::Available(std::uint32_t unit) const {
-  if (unit < owners_.size() && owners_[unit] != kNobody) return false;
-  return unit >= present_ || unit >= table_.size() || table_[unit] == kFreeSector;
+Status MiniOwnership::Available(std::uint32_t unit, bool& available) const {
+  available = false;
+  // Walks mark only units inside the mini stream and the mini FAT.
+  if (unit < owners_.size() && owners_[unit] != kNobody) {
+    if (table_[unit] != kFreeSector) return {};
+    const std::string reacher =
+        owners_[unit] == kShared ? "more than one chain" : OwnerText(directory_, owners_[unit]);
+    return Status::Corrupt("mini sector " + std::to_string(unit) +
+                           " is marked free in the mini FAT, but " + reacher + " reaches it");
+  }
+  available = unit >= present_ || unit >= table_.size() || table_[unit] == kFreeSector;
+  return {};
 }
 
-SectorAllocator::SectorAllocator(Structures& parts, const Claims& claims, Header& header)
+SectorAllocator::SectorAllocator(Structures& parts, const Claims& claims, const ChainStarts& starts,
+                                 Header& header)
     : parts_(parts),
       claims_(claims),
+      starts_(starts),
       header_(header),
       perSector_(parts.sectors.entriesPerSector()),
       pastEnd_(parts.sectors.count()) {}
@@ -134,10 +190,14 @@ Status SectorAllocator::NextFree(std::uint32_t& sector) {
     while (!free_.empty()) {
       const std::uint32_t candidate = *free_.begin();
       free_.erase(free_.begin());
-      if (tableLocations_.count(candidate) == 0) {
-        sector = candidate;
-        return {};
+      if (tableLocations_.count(candidate) != 0) continue;
+      if (const std::optional<std::uint32_t> owner = starts_.OwnerAt(candidate)) {
+        return Status::Corrupt("sector " + std::to_string(candidate) +
+                               " is marked free in the FAT, but it is where " +
+                               OwnerText(parts_.directory, *owner) + " starts");
       }
+      sector = candidate;
+      return {};
     }
   }
   if (pastEnd_ > kMaxRegularSector) {
@@ -235,13 +295,14 @@ Status SectorAllocator::Take(std::uint32_t& sector) {
 
 MiniAllocator::MiniAllocator(std::vector<std::uint32_t> miniFat, const MiniOwnership& ownership,
                              std::vector<std::uint32_t> tableSectors,
-                             std::vector<std::uint32_t> streamSectors, std::uint32_t streamStart,
-                             std::uint64_t streamSize, SectorAllocator& sectors, Header& header,
-                             std::uint32_t sectorSize)
+                             std::vector<std::uint32_t> streamSectors, std::uint32_t streamTail,
+                             std::uint32_t streamStart, std::uint64_t streamSize,
+                             SectorAllocator& sectors, Header& header, std::uint32_t sectorSize)
     : ownership_(ownership),
       miniFat_(std::move(miniFat)),
       tableSectors_(std::move(tableSectors)),
       streamSectors_(std::move(streamSectors)),
+      streamTail_(streamTail),
       streamStart_(streamStart),
       streamSize_(streamSize),
       sectors_(sectors),
@@ -253,13 +314,20 @@ Status MiniAllocator::Take(std::uint32_t& miniSector) {
     if (cursor_ > kMaxRegularSector) {
       return {STG_E_MEDIUMFULL, "the mini stream has run out of sector numbers"};
     }
-    if (ownership_.Available(static_cast<std::uint32_t>(cursor_))) break;
+    bool available = false;
+    if (Status checked = ownership_.Available(static_cast<std::uint32_t>(cursor_), available);
+        !checked.ok()) {
+      return checked;
+    }
+    if (available) break;
   }
   miniSector = static_cast<std::uint32_t>(cursor_++);
 
   // Each new sector of the mini FAT or the mini stream is linked from the
-  // last one, or from the header or the root entry when it is the first.
-  const auto append = [this](std::vector<std::uint32_t>& chain, std::uint32_t& first) -> Status {
+  // last one, or from the header or the root entry when it is the first, and
+  // leads on to whatever followed that.
+  const auto append = [this](std::vector<std::uint32_t>& chain, std::uint32_t& first,
+                             std::uint32_t then) -> Status {
     std::uint32_t sector = 0;
     if (Status taken = sectors_.Take(sector); !taken.ok()) return taken;
     if (chain.empty()) {
@@ -267,12 +335,13 @@ Status MiniAllocator::Take(std::uint32_t& miniSector) {
     } else if (Status linked = sectors_.Set(chain.back(), sector); !linked.ok()) {
       return linked;
     }
-    if (Status ended = sectors_.Set(sector, kEndOfChain); !ended.ok()) return ended;
+    if (Status ended = sectors_.Set(sector, then); !ended.ok()) return ended;
     chain.push_back(sector);
     return {};
   };
   while (miniSector >= miniFat_.size()) {
-    if (Status grown = append(tableSectors_, header_.firstMiniFatSector); !grown.ok()) {
+    if (Status grown = append(tableSectors_, header_.firstMiniFatSector, kEndOfChain);
+        !grown.ok()) {
       return grown;
     }
     ++header_.miniFatSectorCount;
@@ -280,7 +349,7 @@ Status MiniAllocator::Take(std::uint32_t& miniSector) {
   }
   const std::uint64_t end = (static_cast<std::uint64_t>(miniSector) + 1) * kMiniSectorSize;
   while (static_cast<std::uint64_t>(streamSectors_.size()) * sectorSize_ < end) {
-    if (Status grown = append(streamSectors_, streamStart_); !grown.ok()) return grown;
+    if (Status grown = append(streamSectors_, streamStart_, streamTail_); !grown.ok()) return grown;
   }
   if (end > streamSize_) streamSize_ = end;
   return {};

@@ -10,13 +10,25 @@
 // meet, when any chain of the directory or the header starts inside one of
 // them, when a table sector it rewrites is not marked as one, or when any of
 // its chains contradicts the tables. New data goes only into sectors marked
-// free or past the end of the file, which no valid chain can reach. A stream
-// that runs into a claimed chain from the middle of its own is not found;
-// such a file is already cross-linked, and that stream already reads another
-// stream's bytes.
+// free or past the end of the file, which no valid chain can reach; a sector
+// marked free where the directory or the header says a chain begins refuses
+// the change. A stream that runs into a claimed chain from the middle of its
+// own is not found; such a file is already cross-linked, and that stream
+// already reads another stream's bytes.
+//
+// A chain may run on past what its stream's size needs. Those sectors are
+// the stream's, and a change keeps them as they are: they stay linked after
+// the stream's last sector, and are neither written, freed nor relinked. So
+// whatever else may run through them reads as it did, and whether anything
+// does needs no walk of the whole FAT. But a chain that starts inside another
+// stream runs on to that stream's end just so, and its first sectors, which
+// the change rewrites, are that stream's too. Such a chain is refused on the
+// signs a change sees anyway: a claimed chain or a named start inside it, or
+// another entry leading into it in the FAT sectors its walk read.
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <set>
 #include <span>
 #include <string>
@@ -29,6 +41,7 @@
 
 namespace tavrin::storage {
 
+class Directory;
 class Structures;
 
 // Owners of sectors that are not directory entries; an entry's index owns
@@ -37,6 +50,9 @@ inline constexpr std::uint32_t kFatOwner = 0xFFFFFF00u;
 inline constexpr std::uint32_t kDifatOwner = 0xFFFFFF01u;
 inline constexpr std::uint32_t kDirectoryOwner = 0xFFFFFF02u;
 inline constexpr std::uint32_t kMiniFatOwner = 0xFFFFFF03u;
+
+// "the directory", "stream "Name" (entry 3)", for messages.
+std::string OwnerText(const Directory& directory, std::uint32_t owner);
 
 // The sectors of the chains a change touches, each with its one owner.
 class Claims {
@@ -55,6 +71,27 @@ class Claims {
   std::unordered_map<std::uint32_t, std::string> names_;
 };
 
+// Where the chains the header and the directory name begin, by the owners
+// Claims uses: the directory, the mini FAT, the DIFAT, the mini stream and
+// every stream in normal sectors. Built once per change from the directory
+// it reads whole anyway, so a lookup reads nothing.
+class ChainStarts {
+ public:
+  struct Start {
+    std::uint32_t sector;
+    std::uint32_t owner;
+  };
+
+  explicit ChainStarts(const Structures& parts);
+
+  const std::vector<Start>& all() const { return starts_; }
+  // The owner of a chain that begins at `sector`.
+  std::optional<std::uint32_t> OwnerAt(std::uint32_t sector) const;
+
+ private:
+  std::vector<Start> starts_;  // by sector
+};
+
 // Which small stream owns each mini sector, found by walking every small
 // stream's chain through the whole mini FAT: the mini stream is bounded by
 // the small streams, not by the document. Table entries no live chain
@@ -66,7 +103,8 @@ class MiniOwnership {
   static constexpr std::uint32_t kNobody = 0xFFFFFFFFu;
   static constexpr std::uint32_t kShared = 0xFFFFFFFEu;
 
-  MiniOwnership(const std::vector<std::uint32_t>& miniFat, std::uint64_t present);
+  MiniOwnership(const std::vector<std::uint32_t>& miniFat, std::uint64_t present,
+                const Directory& directory);
 
   // Marks the chain from `start` up to its end marker. A walk stops quietly
   // at anything it cannot follow, or at a unit already owned: that chain is
@@ -77,11 +115,14 @@ class MiniOwnership {
   Status CheckOwned(const std::vector<std::uint32_t>& chain, std::uint32_t owner,
                     std::string_view ownerText) const;
   // Whether a change may take the mini sector for new data: no chain owns
-  // it, and the mini FAT marks it free or it lies past the mini stream.
-  bool Available(std::uint32_t unit) const;
+  // it, and the mini FAT marks it free or it lies past the mini stream. A
+  // unit marked free that a live chain reaches refuses the change, as its
+  // FAT counterpart does (SectorAllocator::Take).
+  Status Available(std::uint32_t unit, bool& available) const;
 
  private:
   const std::vector<std::uint32_t>& table_;
+  const Directory& directory_;
   std::uint64_t present_;
   std::vector<std::uint32_t> owners_;
 };
@@ -99,7 +140,8 @@ class SectorAllocator {
     bool fresh = false;  // made by this change
   };
 
-  SectorAllocator(Structures& parts, const Claims& claims, Header& header);
+  SectorAllocator(Structures& parts, const Claims& claims, const ChainStarts& starts,
+                  Header& header);
 
   // The entry of `sector` as the change has it.
   Status Get(std::uint32_t sector, std::uint32_t& value);
@@ -107,7 +149,10 @@ class SectorAllocator {
   Status Original(std::uint32_t sector, std::uint32_t& value);
   Status Set(std::uint32_t sector, std::uint32_t value);
   // A sector for new data: one the file marks free, else past its end; the
-  // FAT grows to cover it.
+  // FAT grows to cover it. A sector marked free where a named chain begins
+  // refuses the change: that chain has lost its link there, and the rest of
+  // it, which may be marked free as wrongly, cannot be told from free
+  // sectors, so passing over the one sector would not keep the stream whole.
   Status Take(std::uint32_t& sector);
 
   const std::map<std::uint32_t, Block>& blocks() const { return blocks_; }
@@ -127,6 +172,7 @@ class SectorAllocator {
 
   Structures& parts_;
   const Claims& claims_;
+  const ChainStarts& starts_;
   Header& header_;
   const std::uint32_t perSector_;
   std::map<std::uint32_t, Block> blocks_;
@@ -144,13 +190,15 @@ class SectorAllocator {
 };
 
 // The mini side of a change: a working copy of the mini FAT, the sectors
-// that hold it, and the mini stream's chain and size.
+// that hold it, and the mini stream's chain and size. `streamSectors` are
+// the ones the mini stream's size needs; a chain that runs on past them goes
+// on at `streamTail`, and sectors the mini stream grows by go in before it.
 class MiniAllocator {
  public:
   MiniAllocator(std::vector<std::uint32_t> miniFat, const MiniOwnership& ownership,
                 std::vector<std::uint32_t> tableSectors, std::vector<std::uint32_t> streamSectors,
-                std::uint32_t streamStart, std::uint64_t streamSize, SectorAllocator& sectors,
-                Header& header, std::uint32_t sectorSize);
+                std::uint32_t streamTail, std::uint32_t streamStart, std::uint64_t streamSize,
+                SectorAllocator& sectors, Header& header, std::uint32_t sectorSize);
 
   // A mini sector that was free before the change, with the mini FAT and the
   // mini stream grown to hold it.
@@ -168,6 +216,7 @@ class MiniAllocator {
   std::vector<std::uint32_t> miniFat_;
   std::vector<std::uint32_t> tableSectors_;
   std::vector<std::uint32_t> streamSectors_;
+  std::uint32_t streamTail_;
   std::uint32_t streamStart_;
   std::uint64_t streamSize_;
   SectorAllocator& sectors_;

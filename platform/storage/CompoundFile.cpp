@@ -25,10 +25,12 @@
 //     needs it, and the mini FAT and mini stream whole when a small stream
 //     is involved. It claims the chains it rewrites, extends or frees, and
 //     refuses before a byte is written when two of them meet, when any chain
-//     the header or the directory names starts inside one of them, when its
-//     stream's chain runs on past the stream's end (the shape of a chain
-//     that runs into another stream), when a small stream shares a mini
-//     sector, or when a table sector it rewrites is not marked as one. What
+//     the header or the directory names starts inside one of them, when a
+//     chain that runs on past its stream's end is led into from outside in
+//     the FAT sectors its walk read (the shape of a chain that starts inside
+//     another stream), when a small stream shares a mini sector, or when a
+//     table sector it rewrites is not marked as one. What a chain holds past
+//     its stream's end stays as it is: not written, freed nor relinked. What
 //     is not looked for: another stream that runs into a claimed chain from
 //     the middle of its own (Allocator.h says why that is acceptable).
 //  5. A change writes only what must change: the stream's sectors, the table
@@ -40,8 +42,10 @@
 //     change freed, nor a FAT or DIFAT sector a writer left unmarked), lowest
 //     first among the FAT sectors the change has read, then past the end;
 //     such sectors are on no valid chain, so nothing the file on disk still
-//     points at is overwritten by new data. Sectors the change frees are
-//     marked free for later changes.
+//     points at is overwritten by new data. A sector marked free where the
+//     header or the directory says a chain starts, or a mini sector marked
+//     free on a live small stream's chain, refuses the change when it would
+//     be taken. Sectors the change frees are marked free for later changes.
 //  7. Every write of a change goes through CommitPlan (Commit.cpp), the one
 //     commit point: the bytes it will overwrite and the file's length go to
 //     a rollback journal beside the document (Journal.h), flushed and sealed;

@@ -2,6 +2,8 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
+#include <unordered_map>
 
 #include "platform/storage/Allocator.h"
 #include "platform/storage/Stream.h"
@@ -25,6 +27,15 @@ std::string UnitOf(std::string_view bytes, std::size_t i, std::size_t unitSize) 
   return unit;
 }
 
+// Moves what `chain` holds past the `needed` units its stream's size needs
+// into `tail`.
+void SplitTail(std::vector<std::uint32_t>& chain, std::uint64_t needed,
+               std::vector<std::uint32_t>& tail) {
+  if (chain.size() <= needed) return;
+  tail.assign(chain.begin() + static_cast<std::ptrdiff_t>(needed), chain.end());
+  chain.resize(static_cast<std::size_t>(needed));
+}
+
 // The entries of table sector `index` out of a whole table.
 std::vector<std::uint32_t> Slice(const std::vector<std::uint32_t>& table, std::size_t index,
                                  std::size_t perSector) {
@@ -44,7 +55,8 @@ class Planner {
         oldPlace_(PlaceOf(entry_.size)),
         newPlace_(PlaceOf(bytes.size())),
         miniInvolved_(oldPlace_ == Place::kMini || newPlace_ == Place::kMini),
-        perSector_(parts.sectors.entriesPerSector()) {}
+        perSector_(parts.sectors.entriesPerSector()),
+        starts_(parts) {}
 
   Status Run();
 
@@ -52,6 +64,8 @@ class Planner {
   Status Load();
   Status Claim();
   Status CheckStarts() const;
+  Status CheckNothingRunsIn(const std::vector<std::uint32_t>& chain,
+                            const std::vector<std::uint32_t>& tail, const std::string& owner);
   Status CheckNotCutShort();
   Status CheckMiniOwnership(MiniOwnership& miniOwners);
   Status LayOutNormal(std::uint32_t& start);
@@ -76,13 +90,18 @@ class Planner {
   const Place newPlace_;
   const bool miniInvolved_;
   const std::uint32_t perSector_;
+  const ChainStarts starts_;
 
   // The mini FAT as on disk, loaded whole when a small stream is involved:
   // it is bounded by the small streams, not by the document.
   std::vector<std::uint32_t> miniFat_;
   std::vector<std::uint32_t> miniFatSectors_;
+  // Each chain as far as its stream's size needs, and where it runs on past
+  // that (see Allocator.h).
   std::vector<std::uint32_t> miniStreamSectors_;
+  std::vector<std::uint32_t> miniStreamTail_;
   std::vector<std::uint32_t> oldChain_;  // sectors, or mini sectors for a small stream
+  std::vector<std::uint32_t> oldTail_;
 
   Claims claims_;
   std::unique_ptr<SectorAllocator> sectors_;
@@ -103,17 +122,9 @@ Status Planner::Load() {
     Chain chain(parts_.fat, root.start, "the mini stream");
     if (Status walked = chain.ToEnd(miniStreamSectors_); !walked.ok()) return walked;
   }
-  if (root.size > 0) {
-    // As for a stream below: a mini stream whose chain runs on may run into
-    // another stream, and the mini stream grows into what follows its end.
-    const std::uint64_t needed = UnitsFor(parts_.directory.root().size, parts_.sectors.size());
-    if (miniStreamSectors_.size() > needed) {
-      return Status::Corrupt(
-          "the mini stream holds " + std::to_string(parts_.directory.root().size) +
-          " bytes but its chain runs on to " + std::to_string(miniStreamSectors_.size()) +
-          " sectors, past what it needs (" + std::to_string(needed) + ")");
-    }
-  }
+  // The mini stream grows into sectors put in before its tail, never into
+  // the tail.
+  SplitTail(miniStreamSectors_, UnitsFor(root.size, parts_.sectors.size()), miniStreamTail_);
   if (oldPlace_ == Place::kNone) return {};
   const bool mini = oldPlace_ == Place::kMini;
   AllocationTable& table = mini ? static_cast<AllocationTable&>(*parts_.miniFat) : parts_.fat;
@@ -126,16 +137,7 @@ Status Planner::Load() {
                            " bytes but its chain has only " + std::to_string(oldChain_.size()) +
                            " " + std::string(table.UnitName()) + "s");
   }
-  // What a chain holds past its stream's end is nobody's data but may be
-  // another stream's sectors: a chain that runs into another stream is the
-  // usual shape of a cross-linked file. Freeing or rewriting that tail would
-  // damage the other stream, so the change is refused.
-  if (oldChain_.size() > needed) {
-    return Status::Corrupt(owner_ + " holds " + std::to_string(entry_.size) +
-                           " bytes but its chain runs on to " + std::to_string(oldChain_.size()) +
-                           " " + std::string(table.UnitName()) + "s, past what it needs (" +
-                           std::to_string(needed) + ")");
-  }
+  SplitTail(oldChain_, needed, oldTail_);
   return {};
 }
 
@@ -151,10 +153,13 @@ Status Planner::Claim() {
       return claimed;
     }
   }
-  if (Status claimed = claims_.Claim(miniStreamSectors_, 0, "the mini stream"); !claimed.ok()) {
-    return claimed;
+  for (const auto* part : {&miniStreamSectors_, &miniStreamTail_}) {
+    if (Status claimed = claims_.Claim(*part, 0, "the mini stream"); !claimed.ok()) return claimed;
   }
-  if (oldPlace_ == Place::kNormal) return claims_.Claim(oldChain_, index_, owner_);
+  if (oldPlace_ != Place::kNormal) return {};
+  for (const auto* part : {&oldChain_, &oldTail_}) {
+    if (Status claimed = claims_.Claim(*part, index_, owner_); !claimed.ok()) return claimed;
+  }
   return {};
 }
 
@@ -162,26 +167,12 @@ Status Planner::Claim() {
 // header's and the directory's chain starts are all at hand, so this costs
 // nothing that grows with the document.
 Status Planner::CheckStarts() const {
-  const Header& header = parts_.header;
   const Directory& directory = parts_.directory;
-  if (Status ok = claims_.CheckStart(header.firstDirectorySector, kDirectoryOwner, "the directory");
-      !ok.ok()) {
-    return ok;
-  }
-  if (header.miniFatSectorCount > 0) {
-    if (Status ok = claims_.CheckStart(header.firstMiniFatSector, kMiniFatOwner, "the mini FAT");
+  for (const ChainStarts::Start& start : starts_.all()) {
+    if (!claims_.Claimed(start.sector)) continue;
+    if (Status ok =
+            claims_.CheckStart(start.sector, start.owner, OwnerText(directory, start.owner));
         !ok.ok()) {
-      return ok;
-    }
-  }
-  if (header.difatSectorCount > 0) {
-    if (Status ok = claims_.CheckStart(header.firstDifatSector, kDifatOwner, "the DIFAT");
-        !ok.ok()) {
-      return ok;
-    }
-  }
-  if (directory.root().size > 0) {
-    if (Status ok = claims_.CheckStart(directory.root().start, 0, "the mini stream"); !ok.ok()) {
       return ok;
     }
   }
@@ -190,9 +181,6 @@ Status Planner::CheckStarts() const {
     if (!entry.inTree || entry.type != EntryType::kStream ||
         PlaceOf(entry.size) != Place::kNormal) {
       continue;
-    }
-    if (Status ok = claims_.CheckStart(entry.start, i, DescribeStream(directory, i)); !ok.ok()) {
-      return ok;
     }
     // A file cut short loses its last streams first. A stream that starts
     // past the end, or needs more sectors than the file has, shows the cut
@@ -241,6 +229,47 @@ Status Planner::CheckNotCutShort() {
                          SectorText(entry) + ")");
 }
 
+// A chain that runs on past its stream's end keeps that tail as it is (see
+// Allocator.h), so a stream the tail runs into is not disturbed. But the
+// same length is what a chain that starts inside another stream has, running
+// on to that stream's end, and the change rewrites sectors that stream
+// reads. No other entry may lead into such a chain. Only the FAT sectors its
+// own walk read are searched, where such a link mostly lies: the whole FAT
+// would cost the change as much as the document is large.
+Status Planner::CheckNothingRunsIn(const std::vector<std::uint32_t>& chain,
+                                   const std::vector<std::uint32_t>& tail,
+                                   const std::string& owner) {
+  if (tail.empty()) return {};
+  // Each sector of the chain, and the one before it there (none: a value no
+  // sector has).
+  std::unordered_map<std::uint32_t, std::uint32_t> before;
+  std::set<std::uint32_t> tables;
+  std::uint32_t previous = kEndOfChain;
+  for (const auto* part : {&chain, &tail}) {
+    for (std::uint32_t sector : *part) {
+      before.emplace(sector, previous);
+      tables.insert(sector / perSector_);
+      previous = sector;
+    }
+  }
+  const std::uint32_t present = parts_.sectors.count();
+  std::vector<std::uint32_t> entries;
+  for (std::uint32_t index : tables) {
+    if (Status read = parts_.fat.SectorEntries(index, entries); !read.ok()) return read;
+    for (std::uint32_t i = 0; i < perSector_; ++i) {
+      const std::uint64_t sector = std::uint64_t{index} * perSector_ + i;
+      const auto link = before.find(entries[i]);
+      if (sector >= present || link == before.end() || link->second == sector) continue;
+      return Status::Corrupt(owner + " runs on past what its size needs (" +
+                             std::to_string(chain.size()) + " sectors) to " +
+                             std::to_string(chain.size() + tail.size()) + ", and sector " +
+                             std::to_string(sector) + ", outside it, also leads to its sector " +
+                             std::to_string(entries[i]) + ": another chain runs into it");
+    }
+  }
+  return {};
+}
+
 Status Planner::CheckMiniOwnership(MiniOwnership& miniOwners) {
   const Directory& directory = parts_.directory;
   for (std::uint32_t i = 0; i < directory.size(); ++i) {
@@ -250,28 +279,20 @@ Status Planner::CheckMiniOwnership(MiniOwnership& miniOwners) {
     }
     miniOwners.Walk(entry.start, i);
   }
-  if (oldPlace_ == Place::kMini) return miniOwners.CheckOwned(oldChain_, index_, owner_);
+  if (oldPlace_ != Place::kMini) return {};
+  for (const auto* part : {&oldChain_, &oldTail_}) {
+    if (Status owned = miniOwners.CheckOwned(*part, index_, owner_); !owned.ok()) return owned;
+  }
   return {};
 }
 
 Status Planner::CheckRewrittenTables() {
   // A chain that starts at a table sector reads the table as its data, and
-  // a rewritten table would change it.
-  const Header& header = parts_.header;
-  const Directory& directory = parts_.directory;
-  const auto chainStartingAt = [&](std::uint32_t sector) -> std::optional<std::string> {
-    if (header.firstDirectorySector == sector) return "the directory";
-    if (header.miniFatSectorCount > 0 && header.firstMiniFatSector == sector) return "the mini FAT";
-    for (std::uint32_t i = 0; i < directory.size(); ++i) {
-      const DirEntry entry = directory.entry(i);
-      const bool chained =
-          i == 0 ? entry.size > 0
-                 : entry.type == EntryType::kStream && PlaceOf(entry.size) == Place::kNormal;
-      if (entry.inTree && chained && entry.start == sector) {
-        return i == 0 ? std::string("the mini stream") : DescribeStream(directory, i);
-      }
-    }
-    return std::nullopt;
+  // a rewritten table would change it; the DIFAT's own start is one of them.
+  const auto chainStartingAt = [this](std::uint32_t sector) -> std::optional<std::string> {
+    const std::optional<std::uint32_t> owner = starts_.OwnerAt(sector);
+    if (!owner || *owner == kDifatOwner) return std::nullopt;
+    return OwnerText(parts_.directory, *owner);
   };
   for (const auto& [index, block] : sectors_->blocks()) {
     if (block.fresh || block.entries == block.original) continue;
@@ -315,6 +336,9 @@ Status Planner::AlreadyOnDisk(std::uint64_t offset, const std::string& unit, std
   return {};
 }
 
+// A tail stays as it is: where the stream keeps a chain it goes on after the
+// stream's last unit; where it leaves its place, nothing leads to the tail any
+// more, and its units are lost to later changes rather than risked.
 Status Planner::FreeOldChain() {
   if (oldPlace_ == Place::kNormal) {
     for (std::uint32_t sector : oldChain_) {
@@ -341,8 +365,10 @@ Status Planner::LayOutNormal(std::uint32_t& start) {
     if (Status taken = sectors_->Take(sector); !taken.ok()) return taken;
     chain.push_back(sector);
   }
+  const std::uint32_t then =
+      oldPlace_ == Place::kNormal && !oldTail_.empty() ? oldTail_.front() : kEndOfChain;
   for (std::size_t i = 0; i < chain.size(); ++i) {
-    if (Status linked = sectors_->Set(chain[i], i + 1 < chain.size() ? chain[i + 1] : kEndOfChain);
+    if (Status linked = sectors_->Set(chain[i], i + 1 < chain.size() ? chain[i + 1] : then);
         !linked.ok()) {
       return linked;
     }
@@ -376,8 +402,10 @@ Status Planner::LayOutMini(std::uint32_t& start) {
     if (Status taken = mini_->Take(miniSector); !taken.ok()) return taken;
     chain.push_back(miniSector);
   }
+  const std::uint32_t then =
+      oldPlace_ == Place::kMini && !oldTail_.empty() ? oldTail_.front() : kEndOfChain;
   for (std::size_t i = 0; i < chain.size(); ++i) {
-    mini_->Set(chain[i], i + 1 < chain.size() ? chain[i + 1] : kEndOfChain);
+    mini_->Set(chain[i], i + 1 < chain.size() ? chain[i + 1] : then);
   }
 
   // Mini sectors in sectors the mini stream already had are written where
@@ -462,19 +490,27 @@ Status Planner::Run() {
   if (Status loaded = Load(); !loaded.ok()) return loaded;
   if (Status claimed = Claim(); !claimed.ok()) return claimed;
   if (Status starts = CheckStarts(); !starts.ok()) return starts;
-  MiniOwnership miniOwners(miniFat_, parts_.miniFat->UnitsPresent());
+  if (Status alone = CheckNothingRunsIn(miniStreamSectors_, miniStreamTail_, "the mini stream");
+      !alone.ok()) {
+    return alone;
+  }
+  if (oldPlace_ == Place::kNormal) {
+    if (Status alone = CheckNothingRunsIn(oldChain_, oldTail_, owner_); !alone.ok()) return alone;
+  }
+  MiniOwnership miniOwners(miniFat_, parts_.miniFat->UnitsPresent(), parts_.directory);
   if (miniInvolved_) {
     if (Status owned = CheckMiniOwnership(miniOwners); !owned.ok()) return owned;
   }
 
   out_.header = parts_.header;
-  sectors_ = std::make_unique<SectorAllocator>(parts_, claims_, out_.header);
+  sectors_ = std::make_unique<SectorAllocator>(parts_, claims_, starts_, out_.header);
   if (Status whole = CheckNotCutShort(); !whole.ok()) return whole;
   if (miniInvolved_) {
     const DirEntry root = parts_.directory.root();
-    mini_ = std::make_unique<MiniAllocator>(miniFat_, miniOwners, miniFatSectors_,
-                                            miniStreamSectors_, root.start, root.size, *sectors_,
-                                            out_.header, parts_.sectors.size());
+    mini_ = std::make_unique<MiniAllocator>(
+        miniFat_, miniOwners, miniFatSectors_, miniStreamSectors_,
+        miniStreamTail_.empty() ? kEndOfChain : miniStreamTail_.front(), root.start, root.size,
+        *sectors_, out_.header, parts_.sectors.size());
   }
 
   std::uint32_t start = entry_.start;

@@ -27,6 +27,7 @@ struct Case {
   std::function<void(CfbImage&)> patch;
   std::string stream = "WordDocument";  // what kRead and kReplace act on
   fixture::CfbOptions options = {};
+  std::size_t size = 20000;  // what kReplace writes
 };
 
 std::uint64_t EntryField(const CfbImage& image, const std::string& stream, std::size_t field) {
@@ -116,6 +117,32 @@ const Case kCases[] = {
        i.Put32(i.FatEntryOffset(UnitsOf(i, "1Table").back()), UnitsOf(i, "WordDocument")[5]);
      },
      "1Table"},
+    {"the changed stream's chain runs on into where another stream starts", Step::kReplace,
+     [](CfbImage& i) {
+       i.Put32(i.FatEntryOffset(UnitsOf(i, "1Table").back()), UnitsOf(i, "WordDocument")[0]);
+     },
+     "1Table"},
+    {"the changed stream's chain runs on into the mini FAT", Step::kReplace,
+     [](CfbImage& i) {
+       i.Put32(i.FatEntryOffset(UnitsOf(i, "1Table").back()), i.miniFatSectors[0]);
+     },
+     "1Table"},
+    // New data would go into the lowest sector marked free; one on a chain
+    // the change walks is met by the walk first.
+    {"a sector of the mini stream's chain is marked free", Step::kReplace,
+     [](CfbImage& i) { i.Put32(i.FatEntryOffset(i.miniStreamSectors[1]), fixture::kFree); },
+     "1Table"},
+    {"a sector marked free is where another stream starts", Step::kReplace,
+     [](CfbImage& i) { i.Put32(i.FatEntryOffset(UnitsOf(i, "WordDocument")[0]), fixture::kFree); },
+     "1Table"},
+    {"a sector marked free is where the mini FAT starts", Step::kReplace,
+     [](CfbImage& i) { i.Put32(i.FatEntryOffset(i.miniFatSectors[0]), fixture::kFree); }, "1Table"},
+    {"a mini sector marked free is where another small stream starts",
+     Step::kReplace,
+     [](CfbImage& i) { i.Put32(i.MiniFatEntryOffset(UnitsOf(i, kDocSummary)[0]), fixture::kFree); },
+     kSummary,
+     {},
+     1000},
     {"a stream runs into a FAT sector", Step::kReplace,
      [](CfbImage& i) { i.Put32(i.FatEntryOffset(UnitsOf(i, "1Table").back()), i.fatSectors[0]); },
      "1Table"},
@@ -165,7 +192,7 @@ TEST(CorruptionTest, EachContradictionGivesDocfileCorruptAtTheStepThatMeetsIt) {
       ASSERT_TRUE(entry) << c.what;
       std::string bytes;
       hr = c.step == Step::kRead ? opened.file->ReadStream(*entry, bytes)
-                                 : opened.file->ReplaceStream(*entry, Pattern(20000, 9));
+                                 : opened.file->ReplaceStream(*entry, Pattern(c.size, 9));
       error = opened.file->LastError();
     }
     EXPECT_EQ(hr, STG_E_DOCFILECORRUPT) << c.what << ": " << error;

@@ -84,7 +84,71 @@ std::string ReadRoot(CompoundFile& file, const std::string& name) {
   return bytes;
 }
 
-enum class Start { kSample, kSampleWithFullMiniFat, kOnlyLargeStreams };
+enum class Start {
+  kSample,
+  kSampleWithFullMiniFat,
+  kOnlyLargeStreams,
+  // Chains that run on past what their stream's size needs, into units
+  // nothing else uses: the mini stream's into a spare sector, WordDocument's
+  // and the summary's because their sizes were cut without their chains.
+  kMiniStreamRunsOn,
+  kStreamRunsOn,
+  kSmallStreamRunsOn,
+};
+
+// Where a chain runs on past its stream's size, in sectors or mini sectors.
+struct Tail {
+  bool mini = false;
+  std::vector<std::uint32_t> units;
+};
+
+// Makes the start's chain run on, and gives where.
+Tail RunOn(CfbImage& image, Start start) {
+  Tail tail;
+  const auto cutSize = [&image, &tail](const std::string& name, std::uint32_t size,
+                                       std::uint32_t unitSize) {
+    fixture::Placement& place = image.streams.at(name);
+    image.Put32(image.EntryOffset(place.entry) + fixture::kEntrySize, size);
+    const std::size_t needed = (size + unitSize - 1) / unitSize;
+    tail.units.assign(place.units.begin() + static_cast<std::ptrdiff_t>(needed), place.units.end());
+    place.units.resize(needed);
+  };
+  switch (start) {
+    case Start::kMiniStreamRunsOn: {
+      const auto spare = static_cast<std::uint32_t>(
+          std::find(image.fat.begin(), image.fat.end(), fixture::kFree) - image.fat.begin());
+      image.fat[image.miniStreamSectors.back()] = spare;
+      image.fat[spare] = fixture::kEnd;
+      image.Put32(image.FatEntryOffset(image.miniStreamSectors.back()), spare);
+      image.Put32(image.FatEntryOffset(spare), fixture::kEnd);
+      tail.units = {spare};
+      break;
+    }
+    case Start::kStreamRunsOn:
+      cutSize("WordDocument", 4500, image.sectorSize);
+      break;
+    case Start::kSmallStreamRunsOn:
+      tail.mini = true;
+      cutSize(kSummary, 130, 64);
+      break;
+    default:
+      break;
+  }
+  return tail;
+}
+
+// Empty when every unit of the tail still links where it did: neither freed
+// nor relinked. (UnexpectedChange sees that its bytes stay as they were.)
+std::string TailRelinked(const CfbImage& image, const Tail& tail, const std::string& after) {
+  CfbImage now = image;
+  now.bytes = after;
+  for (std::uint32_t unit : tail.units) {
+    const std::uint64_t link =
+        tail.mini ? image.MiniFatEntryOffset(unit) : image.FatEntryOffset(unit);
+    if (now.Get32(link) != image.Get32(link)) return "unit " + std::to_string(unit) + " relinked";
+  }
+  return "";
+}
 
 struct Change {
   const char* what;
@@ -106,6 +170,14 @@ const Change kChanges[] = {
     {"empty stream becomes large", "Empty", 5000},
     {"small stream needs a new mini FAT sector", kSummary, 1200, Start::kSampleWithFullMiniFat},
     {"first small stream of a document", kSummary, 300, Start::kOnlyLargeStreams},
+    {"small stream grows the mini stream, whose chain runs on", kSummary, 3000,
+     Start::kMiniStreamRunsOn},
+    {"stream changes while the mini stream's chain runs on", "WordDocument", 12000,
+     Start::kMiniStreamRunsOn},
+    {"stream whose chain runs on grows", "WordDocument", 20000, Start::kStreamRunsOn},
+    {"stream whose chain runs on moves into the mini stream", "WordDocument", 300,
+     Start::kStreamRunsOn},
+    {"small stream whose chain runs on grows", kSummary, 1000, Start::kSmallStreamRunsOn},
 };
 
 class ReplaceStreamTest : public ::testing::TestWithParam<int> {};
@@ -115,6 +187,7 @@ TEST_P(ReplaceStreamTest, OnlyTheStreamChangesAndEveryReaderAgrees) {
   for (const Change& change : kChanges) {
     fixture::CfbOptions options;
     options.version = GetParam();
+    options.freeSectors = change.start == Start::kMiniStreamRunsOn ? 1 : 0;
     fixture::CfbWriter writer = SampleDocument(options);
     if (change.start == Start::kSampleWithFullMiniFat) {
       FillMiniFat(writer, options.version == 4 ? 4096 : 512);
@@ -123,7 +196,8 @@ TEST_P(ReplaceStreamTest, OnlyTheStreamChangesAndEveryReaderAgrees) {
       writer = fixture::CfbWriter(options);
       for (const char* name : kRootStreams) writer.AddStream(name, Pattern(5000, 60));
     }
-    const CfbImage image = writer.Build();
+    CfbImage image = writer.Build();
+    const Tail tail = RunOn(image, change.start);
     fixture::ScratchDir dir;
     const std::string original = dir.Put("original.doc", image.bytes);
     const std::string path = dir.Put("changed.doc", image.bytes);
@@ -150,8 +224,9 @@ TEST_P(ReplaceStreamTest, OnlyTheStreamChangesAndEveryReaderAgrees) {
       const std::string expected = name == change.stream ? content : ReadRoot(*before.file, name);
       EXPECT_EQ(ReadRoot(*reopened.file, name), expected) << change.what << ": " << name;
     }
-    EXPECT_EQ(UnexpectedChange(image, change.stream, fixture::ReadWholeFile(path)), "")
-        << change.what;
+    const std::string after = fixture::ReadWholeFile(path);
+    EXPECT_EQ(UnexpectedChange(image, change.stream, after), "") << change.what;
+    EXPECT_EQ(TailRelinked(image, tail, after), "") << change.what;
     if (external) {
       const std::vector<fixture::ChangedCopy> copies{{path, content}};
       EXPECT_EQ(fixture::CompareWithOlefile(original, change.stream, copies, true), "OK")
