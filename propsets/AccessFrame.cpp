@@ -55,6 +55,9 @@ void Run(const std::string& path, const FMTID& fmtid, ULONG count, Dialogs& dial
                                                    : OpenFailureMessage(hr));
     return;
   }
+  // What is shown, or changed, next is the document as it was before that
+  // change: the user must know the change did not happen.
+  if (hr == TAVRIN_S_ROLLEDBACK) dialogs.Message(RolledBackMessage(path));
   if (FAILED(storage.As(setStorage))) throw Exception("Interface not supported");
   hr = setStorage->Open(fmtid, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, set.Put());
   if (FAILED(hr)) {
@@ -82,6 +85,10 @@ void Run(const std::string& path, const FMTID& fmtid, ULONG count, Dialogs& dial
   hr = set->WriteMultiple(count, specs.data(), values.Span().data(), 2);
   if (hr == TAVRIN_E_UNUSABLEJOURNAL) {
     dialogs.Message(UnusableJournalMessage(path));
+  } else if (hr == STG_E_ACCESSDENIED) {
+    // The document itself opened for writing: only its folder, where the
+    // journal goes, can have refused.
+    dialogs.Message(FolderNotWritableMessage(path));
   } else if (FAILED(hr)) {
     dialogs.Message(Prefixed("Error PropStg.WriteMultiple", hr));
   }
@@ -113,6 +120,16 @@ std::string UnusableJournalMessage(const std::string& path) {
              "ジャーナルファイルが残っています。文書が途中まで変更されている可能性があります。"
              "文書とジャーナルファイルを確認してから、ジャーナルファイルを削除してください") +
          "\r\n" + codepage::PathForMessage(storage::JournalPathOf(path));
+}
+
+std::string RolledBackMessage(const std::string& path) {
+  return Cp932("前回の変更が完了していなかったため、文書を変更前の状態に戻しました") + "\r\n" +
+         codepage::PathForMessage(path);
+}
+
+std::string FolderNotWritableMessage(const std::string& path) {
+  return Cp932("フォルダーに書き込めないため変更できません") + "\r\n" +
+         codepage::PathForMessage(storage::FolderOf(storage::JournalPathOf(path)));
 }
 
 void ReadPropertySet(const std::string& path, const FMTID& fmtid, ULONG count, Dialogs& dialogs,
