@@ -241,7 +241,7 @@ Status RecoverDocument(File& document) {
   }
   JournalHeader header;
   std::string problem;
-  switch (InspectJournal(bytes, size, header, problem)) {
+  switch (CheckJournalHeader(bytes, size, header, problem)) {
     case JournalState::kUnsealed:
       journal.reset();
       return RemoveJournal(document);

@@ -109,8 +109,8 @@ std::string JournalSeal() {
   return seal;
 }
 
-JournalState InspectJournal(std::string_view head, std::uint64_t size, JournalHeader& header,
-                            std::string& problem) {
+JournalState CheckJournalHeader(std::string_view head, std::uint64_t size, JournalHeader& header,
+                                std::string& problem) {
   header = {};
   problem.clear();
   const auto unusable = [&problem](std::string why) {
@@ -173,7 +173,7 @@ JournalState DecodeJournal(std::string_view bytes, JournalContent& content, std:
   content = {};
   JournalHeader header;
   const JournalState state =
-      InspectJournal(bytes.substr(0, kJournalHeaderBytes), bytes.size(), header, problem);
+      CheckJournalHeader(bytes.substr(0, kJournalHeaderBytes), bytes.size(), header, problem);
   if (state != JournalState::kSealed) return state;
   const auto unusable = [&problem](std::string why) {
     problem = std::move(why);

@@ -104,8 +104,8 @@ struct JournalHeader {
 // own journal does is kUnusable, but an empty file or one cut short inside
 // our header is kUnsealed: a crash can leave those while making one.
 // kSealed gives the header, whose `length` is the size.
-JournalState InspectJournal(std::string_view head, std::uint64_t size, JournalHeader& header,
-                            std::string& problem);
+JournalState CheckJournalHeader(std::string_view head, std::uint64_t size, JournalHeader& header,
+                                std::string& problem);
 // The whole journal: kUnsealed, kSound or kUnusable.
 JournalState DecodeJournal(std::string_view bytes, JournalContent& content, std::string& problem);
 

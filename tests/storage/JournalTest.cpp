@@ -134,13 +134,13 @@ TEST(JournalFormatTest, TheHeaderBoundsTheJournalBeforeTheRestIsRead) {
   JournalHeader header;
   std::string problem;
   const std::string_view head = std::string_view(sealed).substr(0, kJournalHeaderBytes);
-  ASSERT_EQ(InspectJournal(head, sealed.size(), header, problem), JournalState::kSealed);
+  ASSERT_EQ(CheckJournalHeader(head, sealed.size(), header, problem), JournalState::kSealed);
   EXPECT_EQ(header.length, sealed.size());
-  EXPECT_EQ(InspectJournal(head, sealed.size() + 1, header, problem), JournalState::kUnusable);
+  EXPECT_EQ(CheckJournalHeader(head, sealed.size() + 1, header, problem), JournalState::kUnusable);
   const auto claiming = [&](std::size_t at, std::uint64_t value) {
     std::string changed(head);
     StoreU64(changed, at, value);
-    return InspectJournal(changed, std::uint64_t{200} << 30, header, problem);
+    return CheckJournalHeader(changed, std::uint64_t{200} << 30, header, problem);
   };
   EXPECT_EQ(claiming(72, std::uint64_t{200} << 30), JournalState::kUnusable);  // saved bytes
   EXPECT_EQ(claiming(64, 5000), JournalState::kUnusable);                      // regions
