@@ -5,6 +5,12 @@
 // hangs, and writing back what was read leaves every byte of the file as it
 // was.
 //
+// Then the same bytes as the document's journal, one its owner could have
+// made: whatever they hold, they were not made for this file, so no byte of
+// them reaches it. The open is refused with both files as they were, or,
+// for what is recognisably an unfinished journal of ours, the journal is
+// removed and the open goes on as with none.
+//
 // Then one real change: the title replaced by a text whose length comes from
 // the file's size, so that some runs move the stream across the mini-stream
 // cutoff and grow the FAT. Either the write is refused and the file keeps
@@ -12,6 +18,10 @@
 // that read before reads as before.
 //
 // Input: the file's bytes.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <iterator>
 #include <memory>
@@ -23,6 +33,7 @@
 #include "fuzz/FuzzSupport.h"
 #include "platform/storage/Com.h"
 #include "platform/storage/CompoundFile.h"
+#include "platform/storage/Journal.h"
 #include "platform/storage/PropertySet.h"
 
 namespace tavrin {
@@ -114,6 +125,34 @@ Snapshot Streams(storage::CompoundFile& file) {
     snapshot.others.push_back(std::move(content));
   }
   return snapshot;
+}
+
+void CheckForgedJournal(const fuzz::MemoryFile& file, const std::string& bytes,
+                        HRESULT withoutJournal) {
+  const std::string journal = storage::JournalPathFor(file.Path());
+  {
+    const int fd = ::open(journal.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    FUZZ_CHECK(fd >= 0);
+    const bool written =
+        ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    ::close(fd);
+    FUZZ_CHECK(written);
+  }
+  std::unique_ptr<storage::CompoundFile> engine;
+  std::string error;
+  const HRESULT opened = storage::CompoundFile::Open(file.Path(), engine, &error);
+  engine.reset();
+  FUZZ_CHECK(file.Contents() == bytes);
+  struct stat left {};
+  if (opened == TAVRIN_E_UNUSABLEJOURNAL) {
+    FUZZ_CHECK(error.find(journal) != std::string::npos);
+    FUZZ_CHECK(::stat(journal.c_str(), &left) == 0 &&
+               static_cast<std::size_t>(left.st_size) == bytes.size());
+    ::unlink(journal.c_str());
+    return;
+  }
+  FUZZ_CHECK(::stat(journal.c_str(), &left) != 0);
+  FUZZ_CHECK(opened == withoutJournal);
 }
 
 void CheckChangedTitle(const fuzz::MemoryFile& file, std::size_t size) {
@@ -211,6 +250,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
   FUZZ_CHECK(file.Contents() == original);
+  CheckForgedJournal(file, original, engineOpen);
   CheckChangedTitle(file, size);
   return 0;
 }

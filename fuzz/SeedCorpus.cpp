@@ -184,6 +184,11 @@ void CompoundFiles() {
     options.minFatSectors = 110;
     Put(t, "difat", Document(options, false));
   }
+  // Inputs that are taken for the document's journal too: the beginning of
+  // an unfinished one, and a sealed header that names no file.
+  const std::string opening("TVRNJRNL\x02\0\0\0", 12);
+  Put(t, "journal-unfinished", opening + std::string(76, '\0'));
+  Put(t, "journal-sealed-for-no-file", opening + "SEAL" + std::string(76, '\0'));
 }
 
 template <std::size_t N>

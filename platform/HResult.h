@@ -57,6 +57,10 @@ inline constexpr HRESULT STG_E_DOCFILECORRUPT = MakeHResult(0x80030109u);
 // restore it, so the document may be half changed. The customer bit (0x2000
 // 0000) keeps it apart from every code the platform defines.
 inline constexpr HRESULT TAVRIN_E_UNUSABLEJOURNAL = MakeHResult(0xA0040001u);
+// This program's own success: the document opened, after a change that a
+// crash or a kill left unfinished was rolled back from its journal. The user
+// is to be told; everything else treats it as S_OK.
+inline constexpr HRESULT TAVRIN_S_ROLLEDBACK = MakeHResult(0x20040002u);
 
 inline constexpr std::uint32_t ERROR_ACCESS_DENIED = 5;
 inline constexpr std::uint32_t ERROR_SHARING_VIOLATION = 32;

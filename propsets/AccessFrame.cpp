@@ -73,6 +73,9 @@ SetWrite Run(const std::string& path, const FMTID& fmtid, ULONG count, Dialogs& 
                                                    : OpenFailureMessage(hr));
     return SetWrite::kFailed;
   }
+  // What is shown, or changed, next is the document as it was before that
+  // change: the user must know the change did not happen.
+  if (hr == TAVRIN_S_ROLLEDBACK) dialogs.Message(RolledBackMessage(path));
   if (FAILED(storage.As(setStorage))) throw Exception("Interface not supported");
   hr = setStorage->Open(fmtid, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, set.Put());
   if (FAILED(hr)) {
@@ -105,6 +108,11 @@ SetWrite Run(const std::string& path, const FMTID& fmtid, ULONG count, Dialogs& 
     std::string why = write->untranslatable ? write->untranslatable(CodePageOf(*set.Get())) : "";
     dialogs.Message(Prefixed("Error PropStg.WriteMultiple", hr) + (why.empty() ? "" : "\r\n") +
                     why);
+  } else if (hr == STG_E_ACCESSDENIED) {
+    // The document itself opened for writing: only its folder, where the
+    // journal goes, can have refused.
+    dialogs.Message(Prefixed("Error PropStg.WriteMultiple", hr) + "\r\n" +
+                    FolderNotWritableMessage(path));
   } else if (FAILED(hr)) {
     dialogs.Message(Prefixed("Error PropStg.WriteMultiple", hr));
   }
@@ -141,6 +149,16 @@ std::string UnusableJournalMessage(const std::string& path) {
              "ジャーナルファイルが残っています。文書が途中まで変更されている可能性があります。"
              "文書とジャーナルファイルを確認してから、ジャーナルファイルを削除してください") +
          "\r\n" + codepage::PathForMessage(storage::JournalPathOf(path));
+}
+
+std::string RolledBackMessage(const std::string& path) {
+  return Cp932("前回の変更が完了していなかったため、文書を変更前の状態に戻しました") + "\r\n" +
+         codepage::PathForMessage(path);
+}
+
+std::string FolderNotWritableMessage(const std::string& path) {
+  return Cp932("フォルダーに書き込めないため変更できません") + "\r\n" +
+         codepage::PathForMessage(storage::FolderOf(storage::JournalPathOf(path)));
 }
 
 void ReadPropertySet(const std::string& path, const FMTID& fmtid, ULONG count, Dialogs& dialogs,

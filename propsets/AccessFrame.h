@@ -69,4 +69,14 @@ std::string OpenFailureMessage(HRESULT hr);
 // the user can judge.
 std::string UnusableJournalMessage(const std::string& path);
 
+// The message when opening the document at `path` rolled back a change that
+// a crash or a kill left unfinished (TAVRIN_S_ROLLEDBACK): it names the
+// document, which is as it was before that change.
+std::string RolledBackMessage(const std::string& path);
+
+// The message when a write to the document at `path` is refused because its
+// folder, where the journal of the change must go, may not be written: it
+// names the folder (the real one, past any link).
+std::string FolderNotWritableMessage(const std::string& path);
+
 }  // namespace tavrin

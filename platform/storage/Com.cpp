@@ -217,12 +217,16 @@ HRESULT StgOpenStorage(const char* nativePath, IStorage* pstgPriority, DWORD grf
   }
   if (grfMode != (STGM_READWRITE | STGM_SHARE_EXCLUSIVE)) return STG_E_INVALIDFLAG;
   std::unique_ptr<storage::CompoundFile> file;
-  if (HRESULT hr = TakeKept(nativePath, file); FAILED(hr)) return hr;
+  HRESULT hr = TakeKept(nativePath, file);
+  if (FAILED(hr)) return hr;
   if (file == nullptr) {
-    if (HRESULT hr = storage::CompoundFile::Open(nativePath, file); FAILED(hr)) return hr;
+    hr = storage::CompoundFile::Open(nativePath, file);
+    if (FAILED(hr)) return hr;
   }
   *ppstgOpen = new Storage(nativePath, std::move(file));
-  return S_OK;
+  // TAVRIN_S_ROLLEDBACK, from the open of this file or of the one made
+  // ahead, is passed on: the first storage of the file says it.
+  return hr;
 }
 
 const storage::File* OpenStorageAhead(const char* nativePath) {

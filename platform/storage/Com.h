@@ -64,7 +64,8 @@ class IPropertyStorage : public IUnknown {
   // each missing one is VT_EMPTY with a zero value part.
   virtual HRESULT ReadMultiple(ULONG cpspec, const PROPSPEC rgpspec[], PROPVARIANT rgpropvar[]) = 0;
   // Replaces the named properties the set has; the change is in the file
-  // when this returns S_OK, and a failure to put it there is the result.
+  // when this returns S_OK, and a failure to put it there is the result:
+  // STG_E_ACCESSDENIED only when the file's folder may not be written.
   virtual HRESULT WriteMultiple(ULONG cpspec, const PROPSPEC rgpspec[],
                                 const PROPVARIANT rgpropvar[], PROPID propidNameFirst) = 0;
 };
@@ -79,6 +80,8 @@ class IPropertySetStorage : public IUnknown {
 
 // Opens a compound file for reading and writing with exclusive use (the only
 // mode offered: grfMode must be STGM_READWRITE | STGM_SHARE_EXCLUSIVE).
+// TAVRIN_S_ROLLEDBACK, a success, when an unfinished change was rolled back
+// first, by this open or by the first use of an open made ahead.
 HRESULT StgOpenStorage(const char* nativePath, IStorage* pstgPriority, DWORD grfMode,
                        void* snbExclude, DWORD reserved, IStorage** ppstgOpen);
 
@@ -104,7 +107,8 @@ class StorageReuseScope {
 };
 
 // Within a scope, opens `nativePath` as StgOpenStorage would (read-write,
-// locked for exclusive use, a leftover journal not yet looked at) and keeps
+// locked for exclusive use, a leftover journal not yet looked at: the
+// StgOpenStorage that takes the open rolls it back, and says so) and keeps
 // the open for the next StgOpenStorage of that path, so that a command which
 // reads a document's file times first still opens it once. Asked again for
 // the same path, it gives the same open. The file it gives stays valid until

@@ -36,15 +36,22 @@ std::uint64_t WritePlan::bytesToWrite() const {
 namespace {
 
 // What the document holds, now, wherever the plan will write inside its
-// present length; whatever lies past it goes when the length is cut back.
+// present length, and what the plan writes there; whatever lies past it goes
+// when the length is cut back. With them, which file this is and the boot
+// it is changed in, so that the journal is never taken for another file's.
 Status SaveOriginals(File& file, const WritePlan& plan, JournalContent& originals) {
+  originals.document = IdentityOf(file);
+  originals.boot = CurrentBoot();
   originals.originalLength = plan.originalLength();
+  originals.finalLength = plan.finalLength();
   for (const PlannedWrite& write : plan.writes()) {
     if (write.offset >= plan.originalLength()) continue;
     SavedRegion region;
     region.offset = write.offset;
     region.bytes.resize(static_cast<std::size_t>(
         std::min<std::uint64_t>(write.bytes.size(), plan.originalLength() - write.offset)));
+    region.intended =
+        BlockChecks(write.offset, std::string_view(write.bytes).substr(0, region.bytes.size()));
     std::size_t got = 0;
     if (Status read = file.ReadAt(write.offset, region.bytes.data(), region.bytes.size(), got);
         !read.ok()) {

@@ -55,8 +55,11 @@
 //     the document on disk is the old one, the new one, or a mix that its
 //     journal rolls back.
 //  8. Every open rolls back a journal it finds, under the lock and before a
-//     byte of the document is read, and refuses to open a document whose
-//     journal cannot be trusted (TAVRIN_E_UNUSABLEJOURNAL).
+//     byte of the document is read, and says so (TAVRIN_S_ROLLEDBACK); it
+//     refuses to open a document whose journal cannot be trusted
+//     (TAVRIN_E_UNUSABLEJOURNAL). A journal is trusted only when it is ours,
+//     made for this very file, and the document holds, block by block,
+//     what a crash of that change can leave (Journal.h).
 //  9. After any failure inside CommitPlan that may have touched the document
 //     the object refuses every call with STG_E_REVERTED, even when the
 //     document was put back: its picture of the file is not to be trusted.
@@ -122,14 +125,14 @@ HRESULT CompoundFile::Open(const std::string& nativePath, std::unique_ptr<Compou
 HRESULT CompoundFile::Open(std::unique_ptr<File> file, std::unique_ptr<CompoundFile>& out,
                            std::string* error) {
   out.reset();
-  if (Status recovered = RecoverDocument(*file); !recovered.ok()) {
-    return Failed(recovered, error);
-  }
+  const Status recovered = RecoverDocument(*file);
+  if (!recovered.ok()) return Failed(recovered, error);
   std::unique_ptr<Structures> parts;
   if (Status read = Structures::Open(*file, parts); !read.ok()) return Failed(read, error);
   out.reset(new CompoundFile(std::move(file), std::move(parts)));
   if (error) error->clear();
-  return S_OK;
+  // S_OK, or TAVRIN_S_ROLLEDBACK when an unfinished change was undone first.
+  return recovered.code();
 }
 
 HRESULT CompoundFile::Fail(HRESULT code, std::string text) const {

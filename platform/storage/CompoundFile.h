@@ -38,9 +38,11 @@ class CompoundFile {
   //   STG_E_OLDFORMAT          the pre-release signature, or an unknown version
   //   STG_E_DOCFILECORRUPT     a header, DIFAT or directory that contradicts itself
   //   TAVRIN_E_UNUSABLEJOURNAL the journal of an unfinished change is there but
-  //                            cannot be trusted (it is left in place)
+  //                            cannot be trusted, or a file that is no journal
+  //                            of ours is in its place (it is left as it is)
   // A change that a crash left unfinished is rolled back first, from its
-  // journal. `error`, when given, receives the reason for a failure.
+  // journal, and the open then gives TAVRIN_S_ROLLEDBACK, a success.
+  // `error`, when given, receives the reason for a failure.
   static HRESULT Open(const std::string& nativePath, std::unique_ptr<CompoundFile>& out,
                       std::string* error = nullptr);
   // The same, for a document File::Open has opened already.
@@ -72,7 +74,8 @@ class CompoundFile {
   // change touches is checked; a contradiction refuses it with
   // STG_E_DOCFILECORRUPT and leaves the file as it was, and so does a journal
   // that cannot be written (TAVRIN_E_UNUSABLEJOURNAL when one is in the way,
-  // STG_E_ACCESSDENIED when the folder may not be written). A write that
+  // STG_E_ACCESSDENIED when the folder may not be written: the document is
+  // open for writing, so a change is denied for no other reason). A write that
   // fails (STG_E_MEDIUMFULL, STG_E_WRITEFAULT, ...) puts the document back
   // and leaves the object refusing every call with STG_E_REVERTED until the
   // file is opened again.

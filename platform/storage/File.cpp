@@ -40,7 +40,8 @@ int SystemCalls::Truncate(int fd, off_t length) {
 
 int SystemCalls::Stat(int fd, struct statx& info) {
   return ::statx(fd, "", AT_EMPTY_PATH,
-                 STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_ATIME | STATX_MTIME | STATX_BTIME,
+                 STATX_TYPE | STATX_MODE | STATX_UID | STATX_NLINK | STATX_INO | STATX_SIZE |
+                     STATX_ATIME | STATX_MTIME | STATX_BTIME,
                  &info);
 }
 
@@ -82,6 +83,22 @@ int SystemCalls::RealPath(int fd, const char* path, std::string& resolved) {
   const std::unique_ptr<char, decltype(&std::free)> real(::realpath(path, nullptr), &std::free);
   if (!real) return -1;
   resolved = real.get();
+  return 0;
+}
+
+int SystemCalls::BootId(std::string& id) {
+  const int fd = ::open("/proc/sys/kernel/random/boot_id", O_RDONLY | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return -1;
+  char text[64];
+  const ssize_t length = ::read(fd, text, sizeof text);
+  const int error = errno;
+  ::close(fd);
+  if (length <= 0) {
+    errno = length < 0 ? error : EIO;
+    return -1;
+  }
+  id.assign(text, static_cast<std::size_t>(length));
+  while (!id.empty() && id.back() == '\n') id.pop_back();
   return 0;
 }
 

@@ -31,7 +31,8 @@ class SystemCalls {
   virtual ssize_t WriteAt(int fd, const void* buffer, std::size_t count, off_t offset);
   virtual int Sync(int fd);
   virtual int Truncate(int fd, off_t length);
-  // statx(2) of the open file: its type, permission bits, size and times.
+  // statx(2) of the open file: its type, permission bits, owner, number of
+  // names, device and inode, size and times.
   virtual int Stat(int fd, struct statx& info);
   virtual int Close(int fd);
   virtual int Unlink(const char* path);
@@ -41,6 +42,10 @@ class SystemCalls {
   // offer that, each part of `path` is resolved as realpath(3) does. A file
   // with no name in any folder gives -1.
   virtual int RealPath(int fd, const char* path, std::string& resolved);
+  // 0 and the id the kernel drew for this boot of the machine
+  // (/proc/sys/kernel/random/boot_id), or -1. A journal written before a
+  // power cut is read after a new one.
+  virtual int BootId(std::string& id);
 };
 
 // The calls currently in force: the real ones unless a test installed others.

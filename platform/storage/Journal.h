@@ -9,7 +9,14 @@
 // flushed. Removing the journal, and flushing the folder, is the commit
 // point: until then, any open of the document (after a crash, a kill or a
 // power cut) puts the saved bytes back first. See docs/crash-safety.md.
+//
+// Anyone who may create a file in the folder can put one in the journal's
+// place, and a document may be saved by another program after a crash left
+// its journal. So an open applies a journal only when it is beyond doubt
+// ours and made for the document as a crash left it (RecoverDocument), and
+// removes a file in its place only when it is an unfinished journal of ours.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -18,17 +25,25 @@
 
 namespace tavrin::storage {
 
-// The journal of the document at `documentPath`, in the same folder.
+// The journal of the document at `documentPath`, in the same folder:
+// "<name>.tavrin-journal", or for a name too long to take the suffix, as
+// much of the name as fits, a hash of all of it and the suffix.
 std::string JournalPathFor(std::string_view documentPath);
 
 // The journal of the document `documentPath` names, for a message: beside the
 // file the path leads to, as the engine places it.
 std::string JournalPathOf(const std::string& documentPath);
 
+// Which file `document` is, as its journal records it.
+DocumentIdentity IdentityOf(const File& document);
+
+// A hash of this boot's id, 0 when it cannot be read.
+std::uint64_t CurrentBoot();
+
 // Writes `content` as the journal of `document`, sealed and on disk, and its
 // folder entry on disk, or leaves none behind. Refuses with
-// TAVRIN_E_UNUSABLEJOURNAL when a journal is in the way; the document is
-// never touched here.
+// TAVRIN_E_UNUSABLEJOURNAL when a journal is in the way, STG_E_ACCESSDENIED
+// when the folder may not be written; the document is never touched here.
 Status WriteJournal(const File& document, const JournalContent& content);
 
 // Removes the journal of `document` and flushes the folder: once this
@@ -40,10 +55,16 @@ Status RemoveJournal(const File& document);
 Status RestoreDocument(File& document, const JournalContent& content);
 
 // Run by every open of a document, under its lock and before anything reads
-// it. A sealed journal that passes its check is rolled back and removed; an
-// unsealed one (its change never began) is removed; one that cannot be read
-// or fails its check is left where it is, and the open is refused with
-// TAVRIN_E_UNUSABLEJOURNAL.
+// it. Gives S_OK when there is no journal, or an unsealed one of ours (its
+// change never began), which is removed; TAVRIN_S_ROLLEDBACK when a journal
+// was rolled back and removed. A journal is rolled back only when it is a
+// regular file of one name, owned by the document's owner or by this
+// process's user, that no one else may write; of this format version, sealed
+// and passing its check; made for this very file; and the document is no
+// shorter than before the change, no longer than the change makes it, and
+// holds in every block the journal saved what was there before or what the
+// change wrote. Anything else in its place is left as it is, the document
+// untouched, and the open refused with TAVRIN_E_UNUSABLEJOURNAL.
 Status RecoverDocument(File& document);
 
 }  // namespace tavrin::storage

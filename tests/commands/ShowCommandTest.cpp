@@ -6,6 +6,7 @@
 #include "platform/CodePage.h"
 #include "platform/ScriptedDialogs.h"
 #include "platform/storage/CompoundFile.h"
+#include "support/FaultySystemCalls.h"
 #include "support/ScriptedHost.h"
 #include "support/TestDocument.h"
 
@@ -163,6 +164,39 @@ TEST_F(ShowCommandTest, AFileHeldElsewhereShowsNoTimesThatWereNotRead) {
                                                   "Error StgOpenStorage\r\nHResult = $80030020",
                                                   "Error StgOpenStorage\r\nHResult = $80030020"}));
   for (int row = 0; row < 3; ++row) EXPECT_EQ(FileTime(row), "");
+}
+
+// The show opens the document ahead for its times; the first read of a set
+// takes that open, rolls back what a crash left, and says so once.
+TEST_F(ShowCommandTest, AChangeACrashLeftUnfinishedIsRolledBackAndToldOnce) {
+  test::SectionFixture docSummary(test::kDocSummaryFmtid);
+  docSummary.Add(15, test::Lpstr("ACME"));
+  const std::string path =
+      testing::TestDocument(testing::SummaryWith(Cp932("題名"), "a", 1), docSummary)
+          .WriteTo(dir, "c.doc");
+  const std::string before = fixture::ReadWholeFile(path);
+  {
+    std::unique_ptr<storage::CompoundFile> file;
+    ASSERT_EQ(storage::CompoundFile::Open(path, file), S_OK);
+    fixture::FaultySystemCalls crash;
+    crash.Break({.n = 2,
+                 .fault = fixture::FaultySystemCalls::Fault::kCrash,
+                 .call = fixture::FaultySystemCalls::Call::kWriteAt,
+                 .file = "/c.doc"});
+    storage::ScopedSystemCalls scoped(crash);
+    EXPECT_THROW(file->ReplaceStream(*file->FindRootStream(u"\x0005SummaryInformation"),
+                                     std::string(6000, 'x')),
+                 fixture::SimulatedCrash);
+  }
+  Show(path);
+  EXPECT_EQ(Messages(),
+            std::vector<std::string>{
+                Cp932("前回の変更が完了していなかったため、文書を変更前の状態に戻しました") +
+                "\r\n" + path});
+  EXPECT_EQ(Summary(0), Cp932("題名"));
+  EXPECT_EQ(DocSummary(13), "ACME");
+  EXPECT_EQ(FileTime(1).size(), 19u);
+  EXPECT_EQ(fixture::ReadWholeFile(path), before);
 }
 
 TEST_F(ShowCommandTest, BrowsingPutsTheLastConfirmedNameIntoTheBox) {

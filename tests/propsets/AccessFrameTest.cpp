@@ -10,6 +10,7 @@
 #include "platform/ScriptedDialogs.h"
 #include "platform/storage/CompoundFile.h"
 #include "platform/storage/PropertySet.h"
+#include "support/FaultySystemCalls.h"
 #include "support/TestDocument.h"
 
 namespace tavrin {
@@ -186,6 +187,64 @@ TEST_F(AccessFrameTest, AnUnusableJournalIsNamedInTheMessage) {
   EXPECT_FALSE(Read(path));
   EXPECT_EQ(Messages(), std::vector<std::string>{expected});
   EXPECT_TRUE(std::filesystem::exists(journal));
+}
+
+// What the engine did on its own, and why it refused, each in words of
+// its own: an open that rolled back an unfinished change says so, naming the
+// document, and a write whose journal the folder refuses names the folder
+// (the real one, past a link), not the "$80030005" of a read-only file.
+TEST_F(AccessFrameTest, ARollbackAndAFolderThatRefusesTheJournalAreToldInWordsOfTheirOwn) {
+  const std::string path =
+      testing::TestDocument{testing::SummaryWith("before", "a", 1)}.WriteTo(dir, "r.doc");
+  const std::string before = ReadWholeFile(path);
+  {
+    std::unique_ptr<storage::CompoundFile> file;
+    ASSERT_EQ(storage::CompoundFile::Open(path, file), S_OK);
+    fixture::FaultySystemCalls crash;
+    crash.Break({.n = 2,
+                 .fault = fixture::FaultySystemCalls::Fault::kCrash,
+                 .call = fixture::FaultySystemCalls::Call::kWriteAt,
+                 .file = "/r.doc"});
+    storage::ScopedSystemCalls scoped(crash);
+    EXPECT_THROW(file->ReplaceStream(*file->FindRootStream(u"\x0005SummaryInformation"),
+                                     std::string(6000, 'x')),
+                 fixture::SimulatedCrash);
+  }
+  ASSERT_NE(ReadWholeFile(path), before);
+  std::string title;
+  ReadPropertySet(path, storage::FMTID_SummaryInformation, 18, dialogs,
+                  [&](std::span<const PROPVARIANT> values) { title = values[0].pszVal; });
+  EXPECT_EQ(Messages(),
+            std::vector<std::string>{
+                Cp932("前回の変更が完了していなかったため、文書を変更前の状態に戻しました") +
+                "\r\n" + path});
+  EXPECT_EQ(title, "before");
+  EXPECT_EQ(ReadWholeFile(path), before);
+
+  dialogs.Clear();
+  fixture::ScratchDir elsewhere;
+  const std::string link = (elsewhere.path() / "link.doc").string();
+  std::filesystem::create_symlink(path, link);
+  // The first open of the journal's name looks for one left over; the
+  // second makes the new one.
+  fixture::FaultySystemCalls refusing;
+  refusing.Break({.n = 2,
+                  .fault = fixture::FaultySystemCalls::Fault::kError,
+                  .error = EACCES,
+                  .call = fixture::FaultySystemCalls::Call::kOpen,
+                  .file = ".tavrin-journal"});
+  {
+    storage::ScopedSystemCalls scoped(refusing);
+    WritePropertySet(link, storage::FMTID_SummaryInformation, 18, dialogs,
+                     [](std::span<PROPVARIANT> values, KeptTexts& texts) {
+                       values[0].pszVal = texts.Keep("after");
+                     });
+  }
+  EXPECT_EQ(Messages(),
+            std::vector<std::string>{"Error PropStg.WriteMultiple\r\nHResult = $80030005\r\n" +
+                                     Cp932("フォルダーに書き込めないため変更できません") + "\r\n" +
+                                     std::filesystem::canonical(dir.path()).string()});
+  EXPECT_EQ(ReadWholeFile(path), before);
 }
 
 }  // namespace

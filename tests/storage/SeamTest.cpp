@@ -92,7 +92,7 @@ TEST(SeamTest, ACrashMidCommitLeavesTheObjectRetiredAndTheNextOpenRollsBack) {
     EXPECT_EQ(opened.file->ReplaceStream(*summary, kMoved), STG_E_REVERTED);
   }
   EXPECT_NE(fixture::ReadWholeFile(path), original) << "the first write went through";
-  EXPECT_EQ(OpenDocument(path).hr, S_OK);
+  EXPECT_EQ(OpenDocument(path).hr, TAVRIN_S_ROLLEDBACK);
   EXPECT_EQ(fixture::ReadWholeFile(path), original);
   EXPECT_FALSE(std::filesystem::exists(path + ".tavrin-journal"));
 }

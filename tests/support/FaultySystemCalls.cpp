@@ -138,4 +138,9 @@ int FaultySystemCalls::RealPath(int fd, const char* path, std::string& resolved)
   return SystemCalls::RealPath(fd, path, resolved);
 }
 
+int FaultySystemCalls::BootId(std::string& id) {
+  if (Enter(Call::kBootId, "/proc/sys/kernel/random/boot_id") == Verdict::kFail) return -1;
+  return SystemCalls::BootId(id);
+}
+
 }  // namespace tavrin::fixture

@@ -33,7 +33,8 @@ class FaultySystemCalls : public storage::SystemCalls {
     kStat,
     kClose,
     kUnlink,
-    kRealPath
+    kRealPath,
+    kBootId
   };
   enum class Fault {
     kError,  // the call fails with the errno given
@@ -96,6 +97,7 @@ class FaultySystemCalls : public storage::SystemCalls {
   int Close(int fd) override;
   int Unlink(const char* path) override;
   int RealPath(int fd, const char* path, std::string& resolved) override;
+  int BootId(std::string& id) override;
 
  protected:
   // Runs once, when the crash hits, before the call throws.

@@ -56,4 +56,14 @@ class PowerCutSystemCalls : public FaultySystemCalls {
   std::map<std::string, Tracked> files_;
 };
 
+// The machine as it comes back from a power cut: the real calls, in a boot
+// of its own.
+class RestartedSystemCalls : public storage::SystemCalls {
+ public:
+  int BootId(std::string& id) override {
+    id = "a boot after the power cut";
+    return 0;
+  }
+};
+
 }  // namespace tavrin::fixture
