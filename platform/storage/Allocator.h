@@ -46,7 +46,6 @@ class Structures;
 
 // Owners of sectors that are not directory entries; an entry's index owns
 // its stream's chain, and the root entry (0) the mini stream.
-inline constexpr std::uint32_t kFatOwner = 0xFFFFFF00u;
 inline constexpr std::uint32_t kDifatOwner = 0xFFFFFF01u;
 inline constexpr std::uint32_t kDirectoryOwner = 0xFFFFFF02u;
 inline constexpr std::uint32_t kMiniFatOwner = 0xFFFFFF03u;
