@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 
 #include "grids/RowCatalogue.h"
 #include "grids/RowSelection.h"
@@ -44,6 +45,18 @@ std::string ConfigFolder() {
   return std::string(home != nullptr ? home : "") + "/.config/tavrin";
 }
 
+// A path as the settings file holds it. The program writes the system's own
+// bytes; someone editing the file by hand in CP932, as its keys are, writes
+// the CP932 bytes of a name the system spells in UTF-8. Those are read in
+// CP932 when they name nothing and their reading names something.
+std::string StoredPath(const std::string& stored) {
+  std::error_code error;
+  if (stored.empty() || fs::exists(stored, error)) return stored;
+  std::optional<std::string> utf8 = codepage::Convert(stored, codepage::kCp932, codepage::kUtf8);
+  if (utf8 && *utf8 != stored && fs::exists(*utf8, error)) return *utf8;
+  return stored;
+}
+
 }  // namespace
 
 std::string ProgramFilePath(const std::string& executablePath, const std::string& extension) {
@@ -71,8 +84,8 @@ void ReadSettings(const ProfileReader& profile, SettingsControls controls, Dialo
       RestoreSelection(setting.list, setting.grids, static_cast<int>(i), checked);
     }
   }
-  controls.fileName.SetText(profile.Get(kSettingSection, "filename", ""));
-  std::string folder = profile.Get(kSettingSection, "folder", "");
+  controls.fileName.SetText(StoredPath(profile.Get(kSettingSection, "filename", "")));
+  std::string folder = StoredPath(profile.Get(kSettingSection, "folder", ""));
   if (folder.empty()) return;
   std::error_code error;
   if (folder.front() != '/' || !fs::is_directory(folder, error)) {

@@ -36,8 +36,11 @@ struct SettingsControls {
 std::string ProgramFilePath(const std::string& executablePath, const std::string& extension);
 
 // Start-up: the selections with their read-only consequences, the file
-// name and the folder. A stored folder that no longer exists is reported in
-// the general error report, and the rest of start-up goes on.
+// name and the folder. Paths are stored as the system's own bytes, while the
+// keys are CP932; a path written by hand in CP932 is read so when its bytes
+// name nothing and its CP932 reading names a file or folder. A stored folder
+// that no longer exists is reported in the general error report, and the
+// rest of start-up goes on.
 void ReadSettings(const ProfileReader& settings, SettingsControls controls, Dialogs& dialogs);
 
 // Closing: asks "終了しますか？" and writes everything. False when the user

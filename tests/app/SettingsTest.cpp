@@ -86,6 +86,21 @@ TEST_F(SettingsTest, AStoredFolderThatIsGoneIsReportedAndStartUpGoesOn) {
   Put("[Setting]\r\nfolder=" + dir.path().string() + "\r\n");
   Read();
   EXPECT_EQ(form.ShellComboBox1.Path(), dir.path().string());
+  // Written by hand in CP932, as the keys are: read so where only that
+  // reading names something; bytes that name a file are taken as they are.
+  const std::string folder = (dir.path() / "報告").string();
+  const std::string file = folder + "/一覧.doc";
+  std::filesystem::create_directory(folder);
+  dir.Put("報告/一覧.doc", "x");
+  Put("[Setting]\r\nfilename=" + Cp932(file) + "\r\nfolder=" + Cp932(folder) + "\r\n");
+  Read();
+  EXPECT_EQ(form.Edit1.Text(), file);
+  EXPECT_EQ(form.ShellComboBox1.Path(), folder);
+  Put("[Setting]\r\nfilename=" + file + "\r\n");
+  Read();
+  EXPECT_EQ(form.Edit1.Text(), file);
+  Put("[Setting]\r\nfolder=" + dir.path().string() + "\r\n");
+  Read();
   EXPECT_EQ(form.ShellListView1.Folder(), dir.path().string());
   // The folder is listed when something first looks at it, not when the
   // form starts: a script shows hundreds of files, each on a form of its own.
