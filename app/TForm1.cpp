@@ -1,5 +1,7 @@
 #include "app/TForm1.h"
 
+#include <filesystem>
+
 #include "app/Settings.h"
 #include "commands/BatchCommand.h"
 #include "commands/ShowCommand.h"
@@ -214,6 +216,7 @@ void TForm1::ConnectHandlers() {
   Button2.SetOnClick([this] { Button2Click(); });
   Button3.SetOnClick([this] { Button3Click(); });
   Button16.SetOnClick([this] { Button16Click(); });
+  Edit1.SetOnReturnPressed([this] { Edit1ReturnPressed(); });
   Button8.SetOnClick([this] { Button8Click(); });
   Button4.SetOnClick([this] { Button4Click(); });
   Button5.SetOnClick([this] { Button5Click(); });
@@ -374,6 +377,9 @@ void TForm1::SetFileDateAll(const std::string& path) {
 }
 
 void TForm1::Button1Click() {
+  // Browsing starts where the file last shown is.
+  const std::string folder = std::filesystem::path(Edit1.Text()).parent_path().string();
+  if (!folder.empty()) OpenDialog1.SetInitialDir(folder);
   ShowCommand(Edit1.Text(), dialogs_,
               {[this](const std::string& path) { GetFileDate(path); },
                [this](const std::string& path) { GetDocumentProperties(path); },
@@ -394,6 +400,22 @@ void TForm1::Button3Click() {
   // last name confirmed in this run, or nothing.
   OpenDialog1.Execute();
   Edit1.SetText(OpenDialog1.FileName());
+}
+
+void TForm1::Edit1ReturnPressed() {
+  Button1Click();
+}
+
+void TForm1::OpenFiles(const std::vector<std::string>& paths) {
+  if (paths.empty()) return;
+  PageControl1.SetActivePageIndex(0);
+  Edit1.SetText(paths.front());
+  Button1Click();
+  if (paths.size() > 1) {
+    dialogs_.Message(Cp932("ファイルが ") + std::to_string(paths.size()) +
+                     Cp932(" 個指定されました。最初のファイルだけを表示しています") + "\r\n" +
+                     codepage::PathForMessage(paths.front()));
+  }
 }
 
 void TForm1::Button16Click() {

@@ -4,6 +4,7 @@
 // work, so the units below never see the window.
 
 #include <string>
+#include <vector>
 
 #include <chrono>
 #include "app/TAboutBox.h"
@@ -72,6 +73,11 @@ class TForm1 : public Control {
   void Button2Click();
   void Button3Click();
   void Button16Click();
+  void Edit1ReturnPressed();
+  // Files named on the command line or dropped on the window: the first is
+  // shown as 「表示」 shows a file; of several, the user is told that only
+  // the first is shown.
+  void OpenFiles(const std::vector<std::string>& paths);
   void Button8Click();
   void TavrinHelp1Click();
   void About1Click();

@@ -1,7 +1,6 @@
 // The program: one window over the form's controls.
 
 #include <QApplication>
-#include <QFileDialog>
 #include <QIcon>
 
 #include "app/TAboutBox.h"
@@ -9,8 +8,10 @@
 #include "platform/FilePaths.h"
 #include "platform/MemoryReuse.h"
 #include "platform/qt/FormWindow.h"
+#include "platform/qt/OpenFilePicker.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtText.h"
+#include "platform/qt/Translation.h"
 
 int main(int argc, char** argv) {
   tavrin::KeepFreedMemoryForReuse();
@@ -21,12 +22,8 @@ int main(int argc, char** argv) {
   tavrin::qt::QtDialogs dialogs(tavrin::ProgramTitle(self));
   tavrin::qt::QtWindowHost host;
   tavrin::TForm1 form(dialogs, host, self);
-  form.OpenDialog1.SetPicker([](const std::string& initial) -> std::optional<std::string> {
-    QString chosen = QFileDialog::getOpenFileName(QApplication::activeWindow(), QString(),
-                                                  tavrin::qt::FromNativePath(initial));
-    if (chosen.isEmpty()) return std::nullopt;
-    return tavrin::qt::ToNativePath(chosen);
-  });
+  tavrin::qt::InstallJapaneseTranslation(application);
+  form.OpenDialog1.SetPicker(tavrin::qt::PickFileToOpen);
   tavrin::RunHandler(dialogs, [&] { form.FormCreate(); });
 
   tavrin::TAboutBox aboutBox;
@@ -37,6 +34,12 @@ int main(int argc, char** argv) {
   dialogs.SetParent(&window);
   host.SetWindow(&window);
   window.Attach(form, &form.MainMenu1, [&form] { return form.FormCloseQuery(); });
+  window.SetOnFilesDropped(
+      [&form](const std::vector<std::string>& paths) { form.OpenFiles(paths); });
   window.ShowCentred();
+  // Files named on the command line (QApplication has taken its own
+  // options out), shown once the window is up, as a drop would be.
+  const std::vector<std::string> files(argv + 1, argv + argc);
+  tavrin::RunHandler(dialogs, [&] { form.OpenFiles(files); });
   return QApplication::exec();
 }

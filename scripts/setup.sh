@@ -8,7 +8,7 @@ packages=(
   cmake ninja-build g++ pkg-config clang-format
   clang libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev libgl-dev
+  qt6-base-dev libgl-dev qt6-translations-l10n
   fonts-ipafont-gothic
   xvfb xauth
   python3 python3-olefile libgsf-bin time

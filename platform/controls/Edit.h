@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "platform/controls/Control.h"
@@ -22,9 +23,16 @@ class Edit : public Control {
     NotifyChanged();
   }
 
+  // What the Enter key in the box does; nothing unless a handler is set.
+  void SetOnReturnPressed(std::function<void()> handler) { onReturnPressed_ = std::move(handler); }
+  void PressReturn() {
+    if (onReturnPressed_) onReturnPressed_();
+  }
+
  private:
   std::string text_;
   bool holdsFileName_ = false;
+  std::function<void()> onReturnPressed_;
 };
 
 }  // namespace tavrin

@@ -4,8 +4,11 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QScreen>
 #include <QUrl>
 
@@ -33,10 +36,47 @@ void BuildMenu(QMenuBar* bar, MainMenu& menu, Dialogs& dialogs) {
   }
 }
 
+// The local files among dropped URLs, as the system's bytes: a name that is
+// not UTF-8 comes percent-encoded in the URL and must not pass through a
+// QString on its way out.
+std::vector<std::string> LocalFiles(const QMimeData* data) {
+  std::vector<std::string> paths;
+  if (data == nullptr || !data->hasUrls()) return paths;
+  for (const QUrl& url : data->urls()) {
+    if (!url.isLocalFile()) continue;
+    const QByteArray path =
+        QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+    if (!path.isEmpty())
+      paths.emplace_back(path.constData(), static_cast<std::size_t>(path.size()));
+  }
+  return paths;
+}
+
 }  // namespace
 
-FormWindow::FormWindow(Dialogs& dialogs, QWidget* parent)
-    : QMainWindow(parent), dialogs_(dialogs) {}
+FormWindow::FormWindow(Dialogs& dialogs, QWidget* parent) : QMainWindow(parent), dialogs_(dialogs) {
+  setAcceptDrops(true);
+}
+
+void FormWindow::SetOnFilesDropped(std::function<void(const std::vector<std::string>&)> handler) {
+  filesDropped_ = std::move(handler);
+}
+
+void FormWindow::dragEnterEvent(QDragEnterEvent* event) {
+  if (filesDropped_ && !LocalFiles(event->mimeData()).empty()) event->acceptProposedAction();
+}
+
+void FormWindow::dropEvent(QDropEvent* event) {
+  std::vector<std::string> paths = LocalFiles(event->mimeData());
+  if (!filesDropped_ || paths.empty()) return;
+  event->acceptProposedAction();
+  // After the drop has finished: showing a file may open message boxes,
+  // whose loops must not run while the dragging program still waits.
+  QMetaObject::invokeMethod(
+      this,
+      [this, paths = std::move(paths)] { RunHandler(dialogs_, [&] { filesDropped_(paths); }); },
+      Qt::QueuedConnection);
+}
 
 void FormWindow::Attach(Control& form, MainMenu* menu, std::function<bool()> closeQuery) {
   closeQuery_ = std::move(closeQuery);

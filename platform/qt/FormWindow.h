@@ -4,6 +4,8 @@
 #include <QPointer>
 #include <functional>
 #include <map>
+#include <string>
+#include <vector>
 
 #include "platform/Dialogs.h"
 #include "platform/WindowHost.h"
@@ -31,8 +33,13 @@ class FormWindow : public QMainWindow {
   // Shows the window for the first time, centred on the screen.
   void ShowCentred();
 
+  // Files dropped on the window, as the system's path bytes.
+  void SetOnFilesDropped(std::function<void(const std::vector<std::string>&)> handler);
+
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   QDialog* DialogFor(Control& dialog);
@@ -40,6 +47,7 @@ class FormWindow : public QMainWindow {
   Dialogs& dialogs_;
   QString caption_;
   std::function<bool()> closeQuery_;
+  std::function<void(const std::vector<std::string>&)> filesDropped_;
   std::map<Control*, QDialog*> dialogs_built_;
 };
 

@@ -77,8 +77,10 @@ QString EditText(const Edit& edit) {
   return edit.HoldsFileName() ? FromNativePath(edit.Text()) : FromCp932(edit.Text());
 }
 
-QWidget* EditView(Edit& edit, QWidget* parent) {
+QWidget* EditView(Edit& edit, QWidget* parent, Dialogs& dialogs) {
   auto* view = new QLineEdit(EditText(edit), parent);
+  QObject::connect(view, &QLineEdit::returnPressed, view,
+                   [&edit, &dialogs] { RunHandler(dialogs, [&edit] { edit.PressReturn(); }); });
   QObject::connect(view, &QLineEdit::textEdited, view, [&edit, view](const QString& text) {
     if (edit.HoldsFileName()) {
       edit.SetText(ToNativePath(text));
@@ -152,7 +154,7 @@ QWidget* BuildView(Control& control, QWidget* parent, Dialogs& dialogs) {
   } else if (auto* box = dynamic_cast<CheckBox*>(&control)) {
     view = CheckBoxView(*box, parent, dialogs);
   } else if (auto* edit = dynamic_cast<Edit*>(&control)) {
-    view = EditView(*edit, parent);
+    view = EditView(*edit, parent, dialogs);
   } else if (dynamic_cast<GroupBox*>(&control) != nullptr) {
     view = new QGroupBox(FromCp932(control.Caption()), parent);
     hasChildren = true;

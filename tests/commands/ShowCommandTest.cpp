@@ -200,10 +200,13 @@ TEST_F(ShowCommandTest, AChangeACrashLeftUnfinishedIsRolledBackAndToldOnce) {
 }
 
 TEST_F(ShowCommandTest, BrowsingPutsTheLastConfirmedNameIntoTheBox) {
-  std::vector<std::optional<std::string>> answers{std::nullopt, "/a/first.doc", std::nullopt};
+  std::vector<std::optional<std::string>> answers{std::nullopt, "/a/first.doc", std::nullopt,
+                                                  std::nullopt};
   std::size_t next = 0;
   std::vector<std::string> offered;
-  form.OpenDialog1.SetPicker([&](const std::string& initial) {
+  std::vector<std::string> folders;
+  form.OpenDialog1.SetPicker([&](const std::string& folder, const std::string& initial) {
+    folders.push_back(folder);
     offered.push_back(initial);
     return answers[next++];
   });
@@ -216,8 +219,35 @@ TEST_F(ShowCommandTest, BrowsingPutsTheLastConfirmedNameIntoTheBox) {
   form.Button3Click();
   EXPECT_EQ(form.Edit1.Text(), "/a/first.doc");
   EXPECT_EQ(offered, (std::vector<std::string>{"", "", "/a/first.doc"}));
+  // Once a file was shown, browsing starts in its folder.
+  form.Edit1.SetText("/b/shown.doc");
+  form.Button1Click();
+  form.Button3Click();
+  EXPECT_EQ(folders, (std::vector<std::string>{"", "", "", "/b"}));
   form.Button16Click();
   EXPECT_EQ(form.Edit1.Text(), "");
+}
+
+// Files named on the window's command line or dropped on it, and Enter in
+// the file name box: each shows a file as the show button does.
+TEST_F(ShowCommandTest, GivenFilesAndEnterShowAsTheButtonDoes) {
+  const std::string first =
+      testing::TestDocument(testing::SummaryWith("first", "a", 1), std::nullopt)
+          .WriteTo(dir, "first.doc");
+  form.PageControl1.SetActivePageIndex(2);
+  form.OpenFiles({first, "/other.doc"});
+  EXPECT_EQ(form.PageControl1.ActivePageIndex(), 0);
+  EXPECT_EQ(form.Edit1.Text(), first);
+  EXPECT_EQ(Summary(0), "first");
+  EXPECT_EQ(
+      Messages(),
+      (std::vector<std::string>{
+          "Error PropSetStg.Open\r\nHResult = $80030002",
+          Cp932("ファイルが 2 個指定されました。最初のファイルだけを表示しています\r\n") + first}));
+  dialogs.Clear();
+  form.Edit1.SetText("/no/such.doc");
+  form.Edit1.PressReturn();
+  EXPECT_EQ(Messages(), std::vector<std::string>{Cp932("ファイルが見つかりません")});
 }
 
 }  // namespace

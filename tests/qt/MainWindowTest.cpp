@@ -4,12 +4,14 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QDropEvent>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableView>
@@ -26,6 +28,7 @@
 #include "platform/controls/EditMask.h"
 #include "platform/qt/FormWindow.h"
 #include "platform/qt/QtText.h"
+#include "platform/qt/Translation.h"
 #include "qt/QtTestEnvironment.h"
 #include "support/ScratchDir.h"
 
@@ -362,6 +365,34 @@ TEST_F(MainWindowTest, TheFileNameBoxKeepsThePathsOwnBytes) {
   EXPECT_EQ(form.Edit1.Text(),
             "/tmp/Gr\xC3\xBC\xC3\x9F"
             "e.doc");
+  // Enter shows the file named, as the show button does.
+  dialogs.Clear();
+  QTest::keyClick(edit, Qt::Key_Return);
+  ASSERT_EQ(dialogs.ShownBoxes().size(), 1u);
+  EXPECT_EQ(dialogs.ShownBoxes()[0].text, codepage::Cp932("ファイルが見つかりません"));
+
+  // So does a file dropped on the window, its name's bytes kept even where
+  // they are no UTF-8.
+  dialogs.Clear();
+  window.SetOnFilesDropped(
+      [this](const std::vector<std::string>& paths) { form.OpenFiles(paths); });
+  QMimeData dropped;
+  dropped.setUrls({QUrl(QStringLiteral("file:///tmp/caf%E9.doc"))});
+  QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&window, &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&window, &drop);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(form.Edit1.Text(), "/tmp/caf\xE9.doc");
+  ASSERT_EQ(dialogs.ShownBoxes().size(), 1u);
+  EXPECT_EQ(dialogs.ShownBoxes()[0].text, codepage::Cp932("ファイルが見つかりません"));
+}
+
+TEST(QtTranslation, QtsOwnTextsSpeakJapanese) {
+  ASSERT_TRUE(qt::InstallJapaneseTranslation(*QCoreApplication::instance()));
+  EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Look in:"), QStringLiteral("アドレス:"));
+  EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("キャンセル"));
 }
 
 }  // namespace
