@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
 # Starts the real program under a virtual X server and saves PNG pictures of
-# the three pages and the About box into the folder given (default
-# build/screenshots). Installs the few X tools it needs when they are missing.
+# the three pages, the About box and the file-open dialog into the folder
+# given (default build/screenshots). Files named after the folder are given
+# to the program on its command line. Installs the few X tools it needs when
+# they are missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out=${1:-build/screenshots}
 mkdir -p "$out"
+out=$(realpath "$out")
+files=()
+for file in "${@:2}"; do files+=("$(realpath "$file")"); done
 
 scripts/setup.sh
 tools=(xdotool x11-apps imagemagick)
@@ -37,7 +42,7 @@ sleep 1
 # A run folder of its own keeps the settings of other runs out of the pictures.
 run=$(mktemp -d)
 cp "$build/app/tavrin" "$run/tavrin"
-"$run/tavrin" &
+"$run/tavrin" "${files[@]}" &
 program=$!
 
 wait_for() {  # window title -> window id
@@ -70,3 +75,12 @@ xdotool key Down Return
 about=$(wait_for 'バージョン情報')
 shot "$about" "$out/about.png"
 xdotool key --window "$about" Return 2>/dev/null || true
+# Back on the first page, the button beside the file name box browses.
+sleep 0.5
+xdotool key --window "$main" ctrl+Tab
+sleep 0.5
+eval "$(xdotool getwindowgeometry --shell "$main")"
+xdotool mousemove --window "$main" 510 $((HEIGHT - 30)) click 1
+dialog=$(wait_for 'ファイルを開く')
+shot "$dialog" "$out/open-dialog.png"
+xdotool key --window "$dialog" Escape 2>/dev/null || true

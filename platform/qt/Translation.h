@@ -7,8 +7,8 @@ class QCoreApplication;
 namespace tavrin::qt {
 
 // Loads Qt's Japanese translation, whatever the user's locale: the whole
-// interface is Japanese. False when it is not installed (the texts then stay
-// in English).
+// interface is Japanese. False when it is not installed (Qt's texts then
+// stay in English).
 bool InstallJapaneseTranslation(QCoreApplication& application);
 
 }  // namespace tavrin::qt
