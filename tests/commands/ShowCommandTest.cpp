@@ -175,19 +175,7 @@ TEST_F(ShowCommandTest, AChangeACrashLeftUnfinishedIsRolledBackAndToldOnce) {
       testing::TestDocument(testing::SummaryWith(Cp932("題名"), "a", 1), docSummary)
           .WriteTo(dir, "c.doc");
   const std::string before = fixture::ReadWholeFile(path);
-  {
-    std::unique_ptr<storage::CompoundFile> file;
-    ASSERT_EQ(storage::CompoundFile::Open(path, file), S_OK);
-    fixture::FaultySystemCalls crash;
-    crash.Break({.n = 2,
-                 .fault = fixture::FaultySystemCalls::Fault::kCrash,
-                 .call = fixture::FaultySystemCalls::Call::kWriteAt,
-                 .file = "/c.doc"});
-    storage::ScopedSystemCalls scoped(crash);
-    EXPECT_THROW(file->ReplaceStream(*file->FindRootStream(u"\x0005SummaryInformation"),
-                                     std::string(6000, 'x')),
-                 fixture::SimulatedCrash);
-  }
+  fixture::LeaveAChangeCutShort(path);
   Show(path);
   EXPECT_EQ(Messages(),
             std::vector<std::string>{

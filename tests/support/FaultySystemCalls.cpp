@@ -4,7 +4,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
+#include <memory>
 #include <utility>
+
+#include "platform/storage/CompoundFile.h"
 
 namespace tavrin::fixture {
 namespace {
@@ -141,6 +145,24 @@ int FaultySystemCalls::RealPath(int fd, const char* path, std::string& resolved)
 int FaultySystemCalls::BootId(std::string& id) {
   if (Enter(Call::kBootId, "/proc/sys/kernel/random/boot_id") == Verdict::kFail) return -1;
   return SystemCalls::BootId(id);
+}
+
+void LeaveAChangeCutShort(const std::string& path) {
+  std::unique_ptr<storage::CompoundFile> file;
+  if (FAILED(storage::CompoundFile::Open(path, file)))
+    throw std::runtime_error("cannot open " + path);
+  FaultySystemCalls crash;
+  crash.Break({.n = 2,
+               .fault = FaultySystemCalls::Fault::kCrash,
+               .call = FaultySystemCalls::Call::kWriteAt,
+               .file = "/" + std::filesystem::path(path).filename().string()});
+  storage::ScopedSystemCalls scoped(crash);
+  try {
+    file->ReplaceStream(*file->FindRootStream(u"\x0005SummaryInformation"), std::string(6000, 'x'));
+  } catch (const SimulatedCrash&) {
+    return;
+  }
+  throw std::runtime_error("the change to " + path + " was not cut short");
 }
 
 }  // namespace tavrin::fixture

@@ -119,4 +119,9 @@ class FaultySystemCalls : public storage::SystemCalls {
 // The path an open descriptor refers to, as the system names it.
 std::string PathOfDescriptor(int fd);
 
+// Starts a change to the Summary Information of the document at `path` and
+// stops it as a crash would, at its second write to the document: the
+// journal is left sealed and the document half changed.
+void LeaveAChangeCutShort(const std::string& path);
+
 }  // namespace tavrin::fixture
