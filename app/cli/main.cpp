@@ -6,11 +6,9 @@
 
 #include <algorithm>
 #include <cctype>
-#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <functional>
 #include <iostream>
 #include <string>
 #include <string_view>
@@ -19,6 +17,7 @@
 #include "app/TForm1.h"
 #include "app/cli/FormReport.h"
 #include "app/cli/InOrder.h"
+#include "app/cli/Options.h"
 #include "app/cli/Output.h"
 #include "app/cli/Progress.h"
 #include "app/cli/RowNames.h"
@@ -323,12 +322,7 @@ class WriteReport {
 
 struct UpdateRequest {
   std::vector<std::string> files;
-  struct Value {
-    tavrin::cli::NamedRow row;
-    std::string cp932;
-    std::string given;  // ROW=VALUE as on the command line
-  };
-  std::vector<Value> values;
+  std::vector<tavrin::cli::RowValue> values;
   std::vector<tavrin::cli::NamedRow> selected;
   bool yes = false;
   bool quiet = false;
@@ -351,8 +345,8 @@ tavrin::ValueListEditor& GridOf(tavrin::PageGrids page, tavrin::RowSet set) {
 // left holding (an incomplete date, a day count with a sign ...). A value
 // equal to what the row shows leaves the row alone, as leaving an unchanged
 // cell does: it still holds what the file's read put there.
-std::string EnterValues(tavrin::PageGrids page, const std::vector<UpdateRequest::Value>& values) {
-  for (const UpdateRequest::Value& value : values) {
+std::string EnterValues(tavrin::PageGrids page, const std::vector<tavrin::cli::RowValue>& values) {
+  for (const tavrin::cli::RowValue& value : values) {
     tavrin::ValueListEditor& grid = GridOf(page, value.row.set);
     const std::string& shown = grid.Value(value.row.row);
     if (value.cp932 == shown) continue;
@@ -434,7 +428,7 @@ int Update(const std::string& self, const UpdateRequest& request) {
 
 struct BatchRequest {
   std::string defaults;
-  std::vector<UpdateRequest::Value> values;
+  std::vector<tavrin::cli::RowValue> values;
   std::vector<tavrin::cli::NamedRow> selected;
   std::vector<std::string> files;
   std::chrono::milliseconds pause = tavrin::kBatchPause;
@@ -516,166 +510,33 @@ int Batch(const std::string& self, const BatchRequest& request) {
   return report.ExitStatus();
 }
 
-// The row of a --set or --select, or a usage error's text.
-std::string ParseRow(std::string_view name, tavrin::cli::NamedRow& row) {
-  std::optional<tavrin::cli::NamedRow> found = tavrin::cli::FindRow(name);
-  if (!found) return "unknown row '" + std::string(name) + "' (see --help)";
-  const std::span<const int> fixed = tavrin::FixedReadOnlyRows(found->set);
-  if (std::find(fixed.begin(), fixed.end(), found->row) != fixed.end()) {
-    return "row '" + std::string(name) + "' is never written";
-  }
-  row = *found;
-  return {};
-}
-
-// The options update and batch share: --set, --select, --yes. Gives the
-// usage error's text, or empty when `args[i]` (perhaps with its operand) was
-// taken; `taken` tells whether it was one of them.
-struct RowOptions {
-  std::vector<UpdateRequest::Value> values;
-  std::vector<tavrin::cli::NamedRow> selected;
-  bool yes = false;
-  bool quiet = false;
-  bool keepGoing = false;
-};
-
-std::string TakeRowOption(const std::vector<std::string_view>& args, std::size_t& i,
-                          RowOptions& options, bool& taken) {
-  std::string_view arg = args[i];
-  taken = true;
-  if (arg == "--yes" || arg == "--quiet" || arg == "-q" || arg == "--keep-going") {
-    (arg == "--yes"          ? options.yes
-     : arg == "--keep-going" ? options.keepGoing
-                             : options.quiet) = true;
-    return {};
-  }
-  if (arg != "--set" && arg != "--select") {
-    taken = false;
-    return {};
-  }
-  if (i + 1 == args.size()) return "--set and --select need a row";
-  std::string_view operand = args[++i];
-  const bool set = arg == "--set";
-  const std::size_t equals = operand.find('=');
-  if (set && equals == std::string_view::npos) return "--set needs ROW=VALUE";
-  tavrin::cli::NamedRow row{};
-  if (std::string problem = ParseRow(set ? operand.substr(0, equals) : operand, row);
-      !problem.empty()) {
-    return problem;
-  }
-  if (std::any_of(options.selected.begin(), options.selected.end(), [&](const auto& other) {
-        return other.set == row.set && other.row == row.row;
-      })) {
-    return "a row is named twice";
-  }
-  options.selected.push_back(row);
-  if (set) {
-    tavrin::codepage::EncodeResult value =
-        tavrin::codepage::Utf8ToCp932(operand.substr(equals + 1));
-    if (!value.bytes) return "CP932 cannot hold '" + value.unrepresentable + "'";
-    options.values.push_back({row, std::move(*value.bytes), std::string(operand)});
-  }
-  return {};
-}
-
-// Parses the arguments of update or batch: row options, `extra` for the
-// command's own options, the files. Gives a usage error's text or empty.
-std::string ParseWriteCommand(const std::vector<std::string_view>& args, RowOptions& options,
-                              std::vector<std::string>& files,
-                              const std::function<std::string(std::size_t& i, bool& taken)>& extra,
-                              bool& help) {
-  bool optionsDone = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    std::string_view arg = args[i];
-    bool taken = false;
-    if (!optionsDone && arg == "--") {
-      optionsDone = true;
-      continue;
-    }
-    if (!optionsDone && (arg == "--help" || arg == "-h")) {
-      help = true;
-      return {};
-    }
-    if (!optionsDone) {
-      if (std::string problem = TakeRowOption(args, i, options, taken); !problem.empty()) {
-        return problem;
-      }
-      if (!taken) {
-        if (std::string problem = extra(i, taken); !problem.empty()) return problem;
-      }
-      if (taken) continue;
-      if (arg.size() > 1 && arg[0] == '-') return "unknown option";
-    }
-    files.emplace_back(arg);
-  }
-  return {};
-}
-
 // Nothing is read or written until the questions can be answered.
 bool CanAsk(bool yes) {
   return yes || ::isatty(STDIN_FILENO) != 0;
 }
 
-int RunUpdate(const std::string& self, const std::vector<std::string_view>& args) {
-  RowOptions options;
-  std::vector<std::string> files;
-  bool help = false;
-  std::string problem = ParseWriteCommand(
-      args, options, files, [](std::size_t&, bool&) { return std::string(); }, help);
-  if (help) {
-    Print(HelpText());
-    return 0;
+int Run(const std::string& self, const tavrin::cli::CommandLine& line) {
+  if (line.files.empty()) return Usage("no file given");
+  if (line.command == "show") {
+    if (line.hex && !line.json) return Usage("--hex goes with --json");
+    return Show(self, line.files, line.json, line.hex, line.jobs);
   }
-  if (!problem.empty()) return Usage(problem.c_str());
-  if (files.empty()) return Usage("no file given");
-  if (!CanAsk(options.yes)) {
-    return Usage("no terminal to ask on; give --yes to update without asking");
+  if (!CanAsk(line.yes)) {
+    return Usage("no terminal to ask on; give --yes to write without asking");
   }
   StopOnInterrupt();
-  return Update(self, {files, options.values, options.selected, options.yes, options.quiet});
-}
-
-int RunBatch(const std::string& self, const std::vector<std::string_view>& args) {
-  RowOptions options;
+  if (line.command == "update") {
+    return Update(self, {line.files, line.values, line.selected, line.yes, line.quiet});
+  }
   BatchRequest request;
-  bool help = false;
-  std::string problem = ParseWriteCommand(
-      args, options, request.files,
-      [&](std::size_t& i, bool& taken) -> std::string {
-        std::string_view arg = args[i];
-        if (arg != "--defaults" && arg != "--wait") return {};
-        taken = true;
-        if (i + 1 == args.size()) return std::string(arg) + " needs a value";
-        std::string_view operand = args[++i];
-        if (arg == "--defaults") {
-          request.defaults = std::string(operand);
-          return {};
-        }
-        unsigned milliseconds = 0;
-        auto [end, error] =
-            std::from_chars(operand.data(), operand.data() + operand.size(), milliseconds);
-        if (error != std::errc() || end != operand.data() + operand.size()) {
-          return "--wait takes a number of milliseconds";
-        }
-        request.pause = std::chrono::milliseconds(milliseconds);
-        return {};
-      },
-      help);
-  if (help) {
-    Print(HelpText());
-    return 0;
-  }
-  if (!problem.empty()) return Usage(problem.c_str());
-  if (request.files.empty()) return Usage("no file given");
-  if (!CanAsk(options.yes)) {
-    return Usage("no terminal to ask on; give --yes to run the batch without asking");
-  }
-  request.values = options.values;
-  request.selected = options.selected;
-  request.yes = options.yes;
-  request.quiet = options.quiet;
-  request.keepGoing = options.keepGoing;
-  StopOnInterrupt();
+  request.defaults = line.defaults;
+  request.values = line.values;
+  request.selected = line.selected;
+  request.files = line.files;
+  request.pause = line.pause;
+  request.yes = line.yes;
+  request.quiet = line.quiet;
+  request.keepGoing = line.keepGoing;
   return Batch(self, request);
 }
 
@@ -683,49 +544,14 @@ int RunBatch(const std::string& self, const std::vector<std::string_view>& args)
 
 int main(int argc, char** argv) {
   tavrin::KeepFreedMemoryForReuse();
-  std::vector<std::string_view> args(argv + 1, argv + argc);
-  if (args.empty()) return Usage("a command is needed");
-  if (args[0] == "--help" || args[0] == "-h") {
+  tavrin::cli::CommandLine line;
+  line.jobs = tavrin::cli::DefaultJobs();
+  if (std::string problem = tavrin::cli::ParseCommandLine(argc, argv, line); !problem.empty()) {
+    return Usage(problem.c_str());
+  }
+  if (line.help) {
     Print(HelpText());
     return 0;
   }
-  if (args[0] == "update") {
-    return RunUpdate(tavrin::ExecutablePath(argv[0]), {args.begin() + 1, args.end()});
-  }
-  if (args[0] == "batch") {
-    return RunBatch(tavrin::ExecutablePath(argv[0]), {args.begin() + 1, args.end()});
-  }
-  if (args[0] != "show") return Usage("unknown command");
-  bool json = false;
-  bool hex = false;
-  unsigned jobs = tavrin::cli::DefaultJobs();
-  bool optionsDone = false;
-  std::vector<std::string> files;
-  for (std::size_t i = 1; i < args.size(); ++i) {
-    std::string_view arg = args[i];
-    if (!optionsDone && arg == "--") {
-      optionsDone = true;
-    } else if (!optionsDone && arg == "--jobs") {
-      if (++i == args.size()) return Usage("--jobs needs a number");
-      const std::string_view count = args[i];
-      const auto [end, error] = std::from_chars(count.data(), count.data() + count.size(), jobs);
-      if (error != std::errc() || end != count.data() + count.size() || jobs < 1 || jobs > 64) {
-        return Usage("--jobs takes a number from 1 to 64");
-      }
-    } else if (!optionsDone && arg == "--json") {
-      json = true;
-    } else if (!optionsDone && arg == "--hex") {
-      hex = true;
-    } else if (!optionsDone && (arg == "--help" || arg == "-h")) {
-      Print(HelpText());
-      return 0;
-    } else if (!optionsDone && arg.size() > 1 && arg[0] == '-') {
-      return Usage("unknown option");
-    } else {
-      files.emplace_back(arg);
-    }
-  }
-  if (files.empty()) return Usage("no file given");
-  if (hex && !json) return Usage("--hex goes with --json");
-  return Show(tavrin::ExecutablePath(argv[0]), files, json, hex, jobs);
+  return Run(tavrin::ExecutablePath(argv[0]), line);
 }

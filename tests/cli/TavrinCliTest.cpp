@@ -117,6 +117,12 @@ TEST_F(TavrinCliTest, UsageErrorsAreStatusTwoAndHelpIsBilingual) {
                                              {"show", full, "--jobs"}}) {
     EXPECT_EQ(Cli(args).exitCode, 2);
   }
+  // Options are read in the GNU manner: an operand after "=", and an
+  // unknown option named.
+  EXPECT_EQ(Cli({"show", "--jobs=2", full}).output, Cli({"show", full}).output);
+  EXPECT_NE(Cli({"show", "--frobnicate", full}).errors.find("'--frobnicate'"), std::string::npos);
+  EXPECT_NE(Cli({"batch", "--yes", "--jobs=2", full}).errors.find("'--jobs' for batch"),
+            std::string::npos);
   fixture::ProcessResult help = Cli({"--help"});
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_NE(help.output.find("Usage: tavrin-cli show"), std::string::npos);

@@ -85,7 +85,7 @@ class UpdateCliTest : public ::testing::Test {
 TEST_F(UpdateCliTest, NamedRowsTakeTheirValuesByJapaneseNameOrAlias) {
   fixture::ProcessResult result =
       Cli({"update", path, "--set", "summary:タイトル=日本語の題名", "--set",
-           "docsummary:Company=Initech", "--set", "summary:pages=12", "--set",
+           "docsummary:Company=Initech", "--set=summary:pages=12", "--set",
            "filetime:modified=2001/02/03 04:05:06", "--yes"});
   EXPECT_EQ(result.exitCode, 0) << result.errors;
   EXPECT_EQ(result.output, "");
