@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "app/cli/Json.h"
+#include "app/cli/Output.h"
+#include "app/cli/RowNames.h"
 #include "platform/CodePage.h"
 
 namespace tavrin::cli {
@@ -13,6 +15,7 @@ using codepage::Cp932ToUtf8;
 
 struct NamedGrid {
   const char* name;
+  RowSet set;
   const ValueListEditor& grid;
 };
 
@@ -31,15 +34,15 @@ const std::string& KeyText(std::size_t place, const std::string& cp932) {
 }
 
 std::vector<NamedGrid> GridsOf(const TForm1& form) {
-  return {{"summary", form.ValueListEditor1},
-          {"docsummary", form.ValueListEditor5},
-          {"filetime", form.ValueListEditor3}};
+  return {{"summary", RowSet::kSummary, form.ValueListEditor1},
+          {"docsummary", RowSet::kDocSummary, form.ValueListEditor5},
+          {"filetime", RowSet::kFileTime, form.ValueListEditor3}};
 }
 
 }  // namespace
 
 std::string RenderJson(const FormReport& report, bool hex) {
-  std::string out = "{\"path\":" + JsonString(report.path) + ",\"grids\":{";
+  std::string out = "{" + JsonPathMembers(report.path) + ",\"grids\":{";
   bool firstGrid = true;
   std::size_t place = 0;
   for (const NamedGrid& named : GridsOf(report.form)) {
@@ -49,6 +52,7 @@ std::string RenderJson(const FormReport& report, bool hex) {
       const std::string& value = named.grid.Value(i);
       out += i == 0 ? "{" : ",{";
       out += "\"key\":" + JsonString(KeyText(place++, named.grid.Key(i)));
+      out += ",\"alias\":\"" + AliasOf({named.set, i}) + "\"";
       out += ",\"value\":" + JsonString(Cp932ToUtf8(value));
       if (hex) out += ",\"hex\":\"" + HexBytes(value) + "\"";
       out += "}";
@@ -69,7 +73,7 @@ std::string RenderText(const FormReport& report) {
   // Appended piece by piece into one buffer: a run prints thousands of these.
   std::string out;
   out.reserve(1024);
-  out.append("== ").append(report.path).append("\n");
+  out.append("== ").append(EscapedPath(report.path)).append("\n");
   std::size_t place = 0;
   for (const NamedGrid& named : GridsOf(report.form)) {
     out.append("[").append(named.name).append("]\n");
@@ -78,15 +82,13 @@ std::string RenderText(const FormReport& report) {
       out.append(Cp932ToUtf8(named.grid.Value(i))).append("\n");
     }
   }
-  for (const auto& box : report.boxes) out += RenderBox(box);
   return out;
 }
 
-std::string RenderBox(const ScriptedDialogs::Shown& box) {
-  std::string text = Cp932ToUtf8(box.text);
-  // One line per box: its own line breaks are shown as " / ".
-  for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) text.replace(at, 2, " / ");
-  return "message [" + Cp932ToUtf8(box.caption) + "]: " + text + "\n";
+std::string RenderMessages(const FormReport& report) {
+  std::string out;
+  for (const auto& box : report.boxes) out += MessageLine(report.path, box);
+  return out;
 }
 
 }  // namespace tavrin::cli

@@ -17,15 +17,15 @@ struct FormReport {
   const std::vector<ScriptedDialogs::Shown>& boxes;
 };
 
-// One entry of the "files" array: path, grids, messages. With `hex` each row
+// One entry of the "files" array: path, path_bytes, grids (each row with
+// key, alias, value), messages. With `hex` each row
 // also carries its value's exact CP932 bytes.
 std::string RenderJson(const FormReport& report, bool hex);
 
-// The same as text lines for a person.
+// The rows as text lines for a person, under "== PATH" (the path escaped).
 std::string RenderText(const FormReport& report);
 
-// One box as a line of text: "message [caption]: text", its own line breaks
-// shown as " / ".
-std::string RenderBox(const ScriptedDialogs::Shown& box);
+// The boxes as lines for standard error, each naming the file.
+std::string RenderMessages(const FormReport& report);
 
 }  // namespace tavrin::cli

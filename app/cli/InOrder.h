@@ -10,12 +10,13 @@
 namespace tavrin::cli {
 
 struct JobResult {
-  std::string text;
+  std::string text;  // for standard output
   bool anyMessage = false;
   // The job was refused a file another job of this run may have held; it is
   // run again with no other job running, so its result is what a run one at
   // a time would have given.
   bool retryAlone = false;
+  std::string errors;  // for standard error
 };
 
 // Calls `run(i)` for every i below `count`, on up to `jobs` threads, the

@@ -30,6 +30,15 @@ std::size_t ValidSequence(std::string_view text, std::size_t i) {
 
 }  // namespace
 
+bool IsUtf8(std::string_view text) {
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t length = ValidSequence(text, i);
+    if (length == 0) return false;
+    i += length;
+  }
+  return true;
+}
+
 std::string JsonString(std::string_view utf8) {
   std::string out = "\"";
   for (std::size_t i = 0; i < utf8.size();) {

@@ -10,6 +10,9 @@ namespace tavrin::cli {
 // become U+FFFD, so the document is always valid.
 std::string JsonString(std::string_view utf8);
 
+// Whether `text` is well-formed UTF-8 throughout.
+bool IsUtf8(std::string_view text);
+
 // The bytes as upper-case hexadecimal pairs.
 std::string HexBytes(std::string_view bytes);
 

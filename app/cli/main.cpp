@@ -1,15 +1,14 @@
 // tavrin-cli: the window's commands without a screen. Each file is shown on a
 // form of its own, so nothing of one file can leak into the next.
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
-#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <functional>
 #include <iostream>
 #include <string>
 #include <string_view>
@@ -18,6 +17,9 @@
 #include "app/TForm1.h"
 #include "app/cli/FormReport.h"
 #include "app/cli/InOrder.h"
+#include "app/cli/Options.h"
+#include "app/cli/Output.h"
+#include "app/cli/Progress.h"
 #include "app/cli/RowNames.h"
 #include "grids/DefaultsPage.h"
 #include "platform/CodePage.h"
@@ -33,42 +35,43 @@ namespace {
 constexpr int kUsageError = 2;
 
 constexpr const char* kHelp = R"(Usage: tavrin-cli show [--json [--hex]] [--jobs N] FILE...
-       tavrin-cli update FILE [--set ROW=VALUE]... [--select ROW]... [--yes]
+       tavrin-cli update [--set ROW=VALUE]... [--select ROW]... [--yes] [--quiet] FILE...
        tavrin-cli batch [--defaults FILE.dat] [--set ROW=VALUE]... [--select ROW]...
-                        [--yes] [--wait MS] FILE...
+                        [--yes] [--wait MS] [--keep-going] [--quiet] FILE...
 
 Shows the metadata of each FILE as the window's show command would: the
 Summary Information and Document Summary Information property sets and the
-file's creation, last-write and last-access times, with every message the
-window would have shown.
+file's creation, last-write and last-access times. The rows go to standard
+output under "== FILE"; every message the window would have shown goes to
+standard error as "FILE: caption: text". In a name, control characters and
+the backslash are written as C escapes (\n, \x1b, \\).
 
   --json   one JSON document for the whole run:
-           {"files": [{"path": ..., "grids": {"summary": [{"key": ..., "value": ...}, ...],
-            "docsummary": [...], "filetime": [...]}, "messages": [{"caption": ..., "text": ...}]}]}
+           {"files": [{"path": ..., "path_bytes": ..., "grids": {"summary":
+            [{"key": ..., "alias": ..., "value": ...}, ...], "docsummary": [...],
+            "filetime": [...]}, "messages": [{"caption": ..., "text": ...}]}]}
+           "path" is null when the name's bytes are not UTF-8; "path_bytes"
+           is always the name's bytes in hexadecimal
   --hex    with --json, each row also gives "hex": the value's exact CP932 bytes
   --jobs N show up to N files at once (1 to 64; by default one per processor,
            at most 8); the output is the same, in the order given
   --help   this text
 
-Exit status: 0 when no message was shown, 1 when any was, 2 for a usage error.
-
-update changes one FILE as the window's change command would. The file is
-shown on a fresh form first; then exactly the rows named by --set and
---select are selected (a --set selects its row), the --set values replace
-what was shown, and the change command runs: the question "更新しますか？",
-the file's existence, the input checks of the selected rows, then the
-Summary Information, the Document Summary Information and the file times.
-Only selected rows are written; a property the file lacks is not added.
+update changes each FILE as the window's change command would, one after
+the other. The file is shown on a fresh form first; then exactly the rows
+named by --set and --select are selected (a --set selects its row), the
+--set values replace what was shown, and the change command runs: the
+question "更新しますか？", the file's existence, the input checks of the
+selected rows, then the Summary Information, the Document Summary
+Information and the file times. Only selected rows are written; a property
+the file lacks is not added.
 
   --set ROW=VALUE   select ROW and give it VALUE (UTF-8, written as CP932)
   --select ROW      select ROW with the value the file showed
   --yes             answer the question with OK; without it the question is
                     asked on the terminal (y to go on), and with no terminal
                     the command refuses to run
-
-Every message is printed as "message [caption]: text". Exit status: 0 when
-no message was shown, 1 when any was or the question was answered no, 2 for
-a usage error (or no terminal to ask on).
+  --quiet, -q       no progress line on the terminal
 
 batch writes the default values into every FILE as the window's batch
 command (一括更新) writes them into the selected files of its folder list, in
@@ -77,29 +80,44 @@ the order given. The defaults page of a fresh form is loaded from
 exactly the rows named by --set and --select are selected. The command asks
 "一括更新しますか？" and "本当に一括更新してもよろしいですか？" (both answered by
 --yes), checks the selected default values (the editing time first), and
-then, for each FILE: the existence test (a folder or a missing file ends the
-whole batch there), a pause of 50 ms (--wait MS changes it, for scripts),
-and the three writes. Output and exit status as for update.
+then, for each FILE: the existence test, a pause of 50 ms (--wait MS changes
+it, for scripts), and the three writes. A folder or a missing file ends the
+batch there, as in the window, and each file after it is reported as
+"FILE: not processed"; --keep-going goes on past it.
+
+Each file's messages are printed on standard error as soon as it is done;
+on a terminal a progress line shows how far the run has come. Ctrl-C
+(or SIGTERM) finishes the file being written and stops there.
+
+Exit status: 0 when every file was done (the note that this file system
+cannot set a creation time, and in show the message that a document has no
+such property set, are not failures), 1 when any file failed or was not
+processed (a question answered no included), 2 for a usage error (or no
+terminal to ask on), 130 when interrupted.
 
 ROW is SET:NAME, the name as the window shows it or its English alias:
 @ROWS@
 
 使い方: tavrin-cli show [--json [--hex]] [--jobs N] ファイル...
-        tavrin-cli update ファイル [--set 行=値]... [--select 行]... [--yes]
+        tavrin-cli update [--set 行=値]... [--select 行]... [--yes] [--quiet] ファイル...
+        tavrin-cli batch [--defaults ファイル.dat] [--set 行=値]... [--select 行]...
+                         [--yes] [--wait ミリ秒] [--keep-going] [--quiet] ファイル...
 
 各ファイルのメタデータを、ウィンドウの「表示」と同じ手順で読み取って出力します。
 サマリー情報とドキュメント サマリー情報のプロパティ セット、ファイルの作成日時・
-更新日時・アクセス日時、およびウィンドウが表示したはずのメッセージをすべて示します。
+更新日時・アクセス日時を "== ファイル" に続けて標準出力に、ウィンドウが表示した
+はずのメッセージを "ファイル: 見出し: 本文" の形で標準エラー出力に書きます。
+ファイル名の制御文字と円記号 (\) は C のエスケープ (\n、\x1b、\\) で書きます。
 
-  --json   実行全体を一つの JSON 文書として出力します (形式は上記のとおり)
+  --json   実行全体を一つの JSON 文書として出力します (形式は上記のとおり。
+           名前が UTF-8 でないとき "path" は null、"path_bytes" は常に名前の
+           バイト列の 16 進表記)
   --hex    --json と併用し、各行に値の CP932 バイト列 ("hex") を加えます
   --jobs N 最大 N 個のファイルを同時に読み取ります (1～64、既定はプロセッサ数で
            最大 8)。出力は同じで、指定した順のままです
   --help   この説明を表示します
 
-終了コード: メッセージなしは 0、メッセージありは 1、使い方の誤りは 2。
-
-update はウィンドウの「変更」と同じ手順でファイルを一つ更新します。まず新しい
+update はウィンドウの「変更」と同じ手順で各ファイルを順に更新します。まず新しい
 フォームにファイルを表示し、--set と --select で指定した行だけを選択して
 (--set はその行も選択します)、--set の値を入れてから変更を実行します: 確認
 「更新しますか？」、ファイルの存在、選択した行の入力チェック、サマリー情報、
@@ -110,19 +128,27 @@ update はウィンドウの「変更」と同じ手順でファイルを一つ�
   --select 行     表示された値のまま行を選択します
   --yes           確認に OK と答えます。省略すると端末で確認し (y で続行)、
                   端末がなければ実行しません
-
-メッセージはすべて "message [見出し]: 本文" の形で出力します。終了コード:
-メッセージなしは 0、メッセージありまたは確認で中止したときは 1、使い方の誤り
-(確認する端末がないときも) は 2。
+  --quiet, -q     端末に進行状況を表示しません
 
 batch はウィンドウの「一括更新」と同じ手順で、既定値を各ファイルに指定の順で
 書き込みます。新しいフォームの規定値ページに --defaults のファイル (ウィンドウが
 保存する 36 行のファイル) を読み込み、--set の値を入れ、--set と --select で指定
 した行だけを選択します。確認「一括更新しますか？」と「本当に一括更新しても
 よろしいですか？」(--yes で両方に答えます)、既定値の入力チェック (編集時間が
-最初) のあと、ファイルごとに存在の確認 (フォルダや見つからないファイルがあれば
-そこで全体を終了)、50 ミリ秒の待ち (--wait ミリ秒 で変更可)、三つの書き込みを
-行います。出力と終了コードは update と同じです。
+最初) のあと、ファイルごとに存在の確認、50 ミリ秒の待ち (--wait ミリ秒 で変更
+可)、三つの書き込みを行います。フォルダや見つからないファイルがあれば、
+ウィンドウと同じくそこで終了し、残りのファイルを "ファイル: not processed" と
+示します。--keep-going を付けると先へ進みます。
+
+各ファイルのメッセージは、そのファイルが終わるとすぐ標準エラー出力に書きます。
+端末では進行状況の行も表示します。Ctrl-C (または SIGTERM) を受けると、書き込み
+中のファイルを終えてから止まります。
+
+終了コード: すべてのファイルを処理できたときは 0 (このファイル システムでは作成
+日時を変更できないという通知や、show で文書にプロパティ セットがないという
+メッセージは失敗ではありません)、失敗または未処理のファイルがあるとき (確認で
+中止したときも) は 1、使い方の誤り (確認する端末がないときも) は 2、中断した
+ときは 130。
 
 行は セット:名前 の形で、名前はウィンドウの表示どおりか英語の別名です (上の一覧)。
 )";
@@ -163,6 +189,12 @@ class TerminalDialogs : public tavrin::ScriptedDialogs {
     return answer;
   }
   bool Declined() const { return declined_; }
+  // Once the run's questions are answered, the same answer stands for every
+  // file after.
+  void StopAsking() {
+    askOnTerminal_ = false;
+    SetStandingAnswer(true);
+  }
 
  private:
   static bool AskOnTerminal(std::string_view caption, std::string_view text) {
@@ -182,10 +214,13 @@ class TerminalDialogs : public tavrin::ScriptedDialogs {
   bool declined_ = false;
 };
 
+constexpr int kFailed = 1;
+constexpr int kInterrupted = 130;
+
 int Show(const std::string& self, const std::vector<std::string>& files, bool json, bool hex,
          unsigned jobs) {
   const std::string title = tavrin::ProgramTitle(self);
-  bool anyMessage = false;
+  bool anyFailed = false;
   // Every form starts from the same settings: they are read once.
   const tavrin::ProfileReader settings(tavrin::ProgramFilePath(self, ".ini"));
   // Into a file or a pipe, a run over thousands of files writes in large
@@ -204,32 +239,93 @@ int Show(const std::string& self, const std::vector<std::string>& files, bool js
     tavrin::RunHandler(dialogs, [&] { form.Button1Click(); });
     tavrin::cli::FormReport report{files[i], form, dialogs.ShownBoxes()};
     tavrin::cli::JobResult result;
-    result.anyMessage = !dialogs.ShownBoxes().empty();
-    result.text = json ? (i == 0 ? "" : ",") + tavrin::cli::RenderJson(report, hex)
-                       : tavrin::cli::RenderText(report);
+    // A set the document lacks is shown as empty rows: the file was read.
+    result.anyMessage = std::any_of(report.boxes.begin(), report.boxes.end(), [](const auto& box) {
+      return !tavrin::cli::IsMissingSet(box) && !tavrin::cli::IsNote(box);
+    });
+    if (json) {
+      result.text = (i == 0 ? "" : ",") + tavrin::cli::RenderJson(report, hex);
+    } else {
+      result.text = tavrin::cli::RenderText(report);
+      result.errors = tavrin::cli::RenderMessages(report);
+    }
     // Two names of one file shown at once would keep each other out.
     result.retryAlone = tavrin::LockConflictsOnThisThread() != conflicts;
     return result;
   };
   if (json) Print("{\"files\":[");
   tavrin::cli::RunInOrder(files.size(), jobs, showOne, [&](const tavrin::cli::JobResult& result) {
-    anyMessage = anyMessage || result.anyMessage;
+    anyFailed = anyFailed || result.anyMessage;
     Print(result.text);
+    if (!result.errors.empty()) {
+      // The rows of a file come before what was said about it.
+      std::fflush(stdout);
+      std::fwrite(result.errors.data(), 1, result.errors.size(), stderr);
+    }
   });
   if (json) Print("]}\n");
-  return anyMessage ? 1 : 0;
+  return anyFailed ? kFailed : 0;
 }
 
+// Set by SIGINT and SIGTERM: the file being written is finished, and no
+// other is begun.
+volatile sig_atomic_t stopRequested = 0;
+
+extern "C" void RequestStop(int) {
+  stopRequested = 1;
+}
+
+void StopOnInterrupt() {
+  struct sigaction action {};
+  action.sa_handler = RequestStop;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
+
+void PrintError(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stderr);
+}
+
+// What a command that writes tells of each file and how the run ended.
+class WriteReport {
+ public:
+  WriteReport(std::size_t total, bool quiet) : progress_(total, !quiet) {}
+
+  void Working(std::size_t done, const std::string& path) { progress_.Working(done, path); }
+  // The file's boxes, printed now; gives whether it failed.
+  bool Done(const std::string& path, const std::vector<tavrin::ScriptedDialogs::Shown>& boxes) {
+    progress_.Clear();
+    bool failed = false;
+    for (const auto& box : tavrin::cli::MessagesOf(boxes)) {
+      PrintError(tavrin::cli::MessageLine(path, box));
+      failed = failed || !tavrin::cli::IsNote(box);
+    }
+    failed_ = failed_ || failed;
+    return failed;
+  }
+  void NotProcessed(const std::string& path) {
+    progress_.Clear();
+    PrintError(tavrin::cli::EscapedPath(path) + ": not processed\n");
+    failed_ = true;
+  }
+  void Fail() { failed_ = true; }
+  int ExitStatus() const {
+    if (stopRequested) return kInterrupted;
+    return failed_ ? kFailed : 0;
+  }
+
+ private:
+  tavrin::cli::Progress progress_;
+  bool failed_ = false;
+};
+
 struct UpdateRequest {
-  std::string file;
-  struct Value {
-    tavrin::cli::NamedRow row;
-    std::string cp932;
-    std::string given;  // ROW=VALUE as on the command line
-  };
-  std::vector<Value> values;
+  std::vector<std::string> files;
+  std::vector<tavrin::cli::RowValue> values;
   std::vector<tavrin::cli::NamedRow> selected;
   bool yes = false;
+  bool quiet = false;
 };
 
 tavrin::ValueListEditor& GridOf(tavrin::PageGrids page, tavrin::RowSet set) {
@@ -244,30 +340,13 @@ tavrin::ValueListEditor& GridOf(tavrin::PageGrids page, tavrin::RowSet set) {
   return page.fileTime;
 }
 
-// Every box the form showed but the questions, and the exit status of a
-// command that writes.
-int ReportWrites(const std::string& heading, const TerminalDialogs& dialogs) {
-  std::string out = "== " + heading + "\n";
-  bool anyMessage = false;
-  for (const auto& box : dialogs.ShownBoxes()) {
-    if (box.kind == tavrin::ScriptedDialogs::Kind::kConfirm ||
-        box.kind == tavrin::ScriptedDialogs::Kind::kWarn) {
-      continue;
-    }
-    anyMessage = true;
-    out += tavrin::cli::RenderBox(box);
-  }
-  Print(out);
-  return anyMessage || dialogs.Declined() ? 1 : 0;
-}
-
 // Puts the --set values into their rows as the window's editors would leave
 // them, or gives the usage error for one that no editor of its row could be
 // left holding (an incomplete date, a day count with a sign ...). A value
 // equal to what the row shows leaves the row alone, as leaving an unchanged
 // cell does: it still holds what the file's read put there.
-std::string EnterValues(tavrin::PageGrids page, const std::vector<UpdateRequest::Value>& values) {
-  for (const UpdateRequest::Value& value : values) {
+std::string EnterValues(tavrin::PageGrids page, const std::vector<tavrin::cli::RowValue>& values) {
+  for (const tavrin::cli::RowValue& value : values) {
     tavrin::ValueListEditor& grid = GridOf(page, value.row.set);
     const std::string& shown = grid.Value(value.row.row);
     if (value.cp932 == shown) continue;
@@ -303,37 +382,99 @@ void SelectExactly(tavrin::TForm1& form, const std::vector<tavrin::cli::NamedRow
   }
 }
 
+// Each file on a form of its own, one after the other, each reported as it
+// is done.
 int Update(const std::string& self, const UpdateRequest& request) {
-  tavrin::HeadlessWindowHost host;
-  TerminalDialogs dialogs(tavrin::ProgramTitle(self), !request.yes);
-  if (request.yes) dialogs.QueueAnswer(true);
-  tavrin::TForm1 form(dialogs, host, self);
-  tavrin::RunHandler(dialogs, [&] { form.FormCreate(); });
-  form.Edit1.SetText(request.file);
-  tavrin::RunHandler(dialogs, [&] { form.Button1Click(); });
-  SelectExactly(form, request.selected);
-  if (std::string problem = EnterValues(form.TargetPage(), request.values); !problem.empty()) {
-    return Usage(problem.c_str());
+  WriteReport report(request.files.size(), request.quiet);
+  for (std::size_t i = 0; i < request.files.size(); ++i) {
+    const std::string& file = request.files[i];
+    if (stopRequested) {
+      report.NotProcessed(file);
+      continue;
+    }
+    report.Working(i, file);
+    tavrin::HeadlessWindowHost host;
+    TerminalDialogs dialogs(tavrin::ProgramTitle(self), !request.yes);
+    if (request.yes) dialogs.SetStandingAnswer(true);
+    tavrin::TForm1 form(dialogs, host, self);
+    tavrin::RunHandler(dialogs, [&] { form.FormCreate(); });
+    form.Edit1.SetText(file);
+    tavrin::RunHandler(dialogs, [&] { form.Button1Click(); });
+    // The show before the change says a set is missing; only a write that
+    // fails for it is a failure.
+    std::vector<tavrin::ScriptedDialogs::Shown> boxes;
+    for (const auto& box : dialogs.ShownBoxes()) {
+      if (!tavrin::cli::IsMissingSet(box)) boxes.push_back(box);
+    }
+    dialogs.Clear();
+    SelectExactly(form, request.selected);
+    if (std::string problem = EnterValues(form.TargetPage(), request.values); !problem.empty()) {
+      for (std::size_t rest = i; rest < request.files.size(); ++rest) {
+        report.NotProcessed(request.files[rest]);
+      }
+      return Usage(problem.c_str());
+    }
+    tavrin::RunHandler(dialogs, [&] { form.Button2Click(); });
+    // What the show already said of the file (it is missing, it is held)
+    // is not said twice.
+    for (const auto& box : dialogs.ShownBoxes()) {
+      if (std::find(boxes.begin(), boxes.end(), box) == boxes.end()) boxes.push_back(box);
+    }
+    report.Done(file, boxes);
+    if (dialogs.Declined()) report.NotProcessed(file);
   }
-  tavrin::RunHandler(dialogs, [&] { form.Button2Click(); });
-  return ReportWrites(request.file, dialogs);
+  return report.ExitStatus();
 }
 
 struct BatchRequest {
   std::string defaults;
-  std::vector<UpdateRequest::Value> values;
+  std::vector<tavrin::cli::RowValue> values;
   std::vector<tavrin::cli::NamedRow> selected;
   std::vector<std::string> files;
   std::chrono::milliseconds pause = tavrin::kBatchPause;
   bool yes = false;
+  bool quiet = false;
+  bool keepGoing = false;
 };
 
+// Tells whether the batch got past a file's existence test: it shows its
+// progress only then.
+class BatchHost : public tavrin::HeadlessWindowHost {
+ public:
+  void ShowProgress(int done, int) override { reached_ = reached_ || done > 0; }
+  bool Reached() const { return reached_; }
+  void Reset() { reached_ = false; }
+
+ private:
+  bool reached_ = false;
+};
+
+// The window's batch, run once over no file for its questions and the
+// checks of the defaults, then once for each file: so every message is
+// known to be about the file it came with, each file is reported as soon as
+// it is done, and a stop between two files cuts no write.
 int Batch(const std::string& self, const BatchRequest& request) {
-  tavrin::HeadlessWindowHost host;
+  BatchHost host;
   TerminalDialogs dialogs(tavrin::ProgramTitle(self), !request.yes);
   dialogs.SetStandingAnswer(request.yes ? std::optional<bool>(true) : std::nullopt);
   tavrin::TForm1 form(dialogs, host, self);
   tavrin::RunHandler(dialogs, [&] { form.FormCreate(); });
+  WriteReport report(request.files.size(), request.quiet);
+  const auto noneProcessed = [&](std::size_t from) {
+    if (stopRequested) {
+      PrintError("tavrin-cli: interrupted: " + std::to_string(from) + " of " +
+                 std::to_string(request.files.size()) + " files done\n");
+    }
+    for (std::size_t i = from; i < request.files.size(); ++i) report.NotProcessed(request.files[i]);
+    return report.ExitStatus();
+  };
+  const auto batchFailed = [&] {
+    for (const auto& box : tavrin::cli::MessagesOf(dialogs.ShownBoxes())) {
+      PrintError(tavrin::cli::MessageLine("tavrin-cli", box));
+    }
+    report.Fail();
+    return noneProcessed(0);
+  };
   bool loaded = true;
   if (!request.defaults.empty()) {
     loaded = false;
@@ -342,107 +483,31 @@ int Batch(const std::string& self, const BatchRequest& request) {
       loaded = true;
     });
   }
-  if (loaded) {
-    SelectExactly(form, request.selected);
-    if (std::string problem = EnterValues(form.DefaultsPage(), request.values); !problem.empty()) {
-      return Usage(problem.c_str());
-    }
-    form.ShellListView1.ShowPaths(request.files);
-    form.SetBatchPause(request.pause);
+  if (!loaded) return batchFailed();
+  SelectExactly(form, request.selected);
+  if (std::string problem = EnterValues(form.DefaultsPage(), request.values); !problem.empty()) {
+    return Usage(problem.c_str());
+  }
+  form.SetBatchPause(request.pause);
+  form.ShellListView1.ShowPaths({});
+  tavrin::RunHandler(dialogs, [&] { form.Button13Click(); });
+  if (dialogs.Declined() || !tavrin::cli::MessagesOf(dialogs.ShownBoxes()).empty()) {
+    return batchFailed();
+  }
+  dialogs.StopAsking();
+  for (std::size_t i = 0; i < request.files.size(); ++i) {
+    const std::string& file = request.files[i];
+    if (stopRequested) return noneProcessed(i);
+    report.Working(i, file);
+    dialogs.Clear();
+    host.Reset();
+    form.ShellListView1.ShowPaths({file});
     tavrin::RunHandler(dialogs, [&] { form.Button13Click(); });
+    report.Done(file, dialogs.ShownBoxes());
+    // The window ends its batch at a folder or a missing file.
+    if (!host.Reached() && !request.keepGoing) return noneProcessed(i + 1);
   }
-  return ReportWrites("batch of " + std::to_string(request.files.size()) + " files", dialogs);
-}
-
-// The row of a --set or --select, or a usage error's text.
-std::string ParseRow(std::string_view name, tavrin::cli::NamedRow& row) {
-  std::optional<tavrin::cli::NamedRow> found = tavrin::cli::FindRow(name);
-  if (!found) return "unknown row '" + std::string(name) + "' (see --help)";
-  const std::span<const int> fixed = tavrin::FixedReadOnlyRows(found->set);
-  if (std::find(fixed.begin(), fixed.end(), found->row) != fixed.end()) {
-    return "row '" + std::string(name) + "' is never written";
-  }
-  row = *found;
-  return {};
-}
-
-// The options update and batch share: --set, --select, --yes. Gives the
-// usage error's text, or empty when `args[i]` (perhaps with its operand) was
-// taken; `taken` tells whether it was one of them.
-struct RowOptions {
-  std::vector<UpdateRequest::Value> values;
-  std::vector<tavrin::cli::NamedRow> selected;
-  bool yes = false;
-};
-
-std::string TakeRowOption(const std::vector<std::string_view>& args, std::size_t& i,
-                          RowOptions& options, bool& taken) {
-  std::string_view arg = args[i];
-  taken = true;
-  if (arg == "--yes") {
-    options.yes = true;
-    return {};
-  }
-  if (arg != "--set" && arg != "--select") {
-    taken = false;
-    return {};
-  }
-  if (i + 1 == args.size()) return "--set and --select need a row";
-  std::string_view operand = args[++i];
-  const bool set = arg == "--set";
-  const std::size_t equals = operand.find('=');
-  if (set && equals == std::string_view::npos) return "--set needs ROW=VALUE";
-  tavrin::cli::NamedRow row{};
-  if (std::string problem = ParseRow(set ? operand.substr(0, equals) : operand, row);
-      !problem.empty()) {
-    return problem;
-  }
-  if (std::any_of(options.selected.begin(), options.selected.end(), [&](const auto& other) {
-        return other.set == row.set && other.row == row.row;
-      })) {
-    return "a row is named twice";
-  }
-  options.selected.push_back(row);
-  if (set) {
-    tavrin::codepage::EncodeResult value =
-        tavrin::codepage::Utf8ToCp932(operand.substr(equals + 1));
-    if (!value.bytes) return "CP932 cannot hold '" + value.unrepresentable + "'";
-    options.values.push_back({row, std::move(*value.bytes), std::string(operand)});
-  }
-  return {};
-}
-
-// Parses the arguments of update or batch: row options, `extra` for the
-// command's own options, the files. Gives a usage error's text or empty.
-std::string ParseWriteCommand(const std::vector<std::string_view>& args, RowOptions& options,
-                              std::vector<std::string>& files,
-                              const std::function<std::string(std::size_t& i, bool& taken)>& extra,
-                              bool& help) {
-  bool optionsDone = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    std::string_view arg = args[i];
-    bool taken = false;
-    if (!optionsDone && arg == "--") {
-      optionsDone = true;
-      continue;
-    }
-    if (!optionsDone && (arg == "--help" || arg == "-h")) {
-      help = true;
-      return {};
-    }
-    if (!optionsDone) {
-      if (std::string problem = TakeRowOption(args, i, options, taken); !problem.empty()) {
-        return problem;
-      }
-      if (!taken) {
-        if (std::string problem = extra(i, taken); !problem.empty()) return problem;
-      }
-      if (taken) continue;
-      if (arg.size() > 1 && arg[0] == '-') return "unknown option";
-    }
-    files.emplace_back(arg);
-  }
-  return {};
+  return report.ExitStatus();
 }
 
 // Nothing is read or written until the questions can be answered.
@@ -450,62 +515,28 @@ bool CanAsk(bool yes) {
   return yes || ::isatty(STDIN_FILENO) != 0;
 }
 
-int RunUpdate(const std::string& self, const std::vector<std::string_view>& args) {
-  RowOptions options;
-  std::vector<std::string> files;
-  bool help = false;
-  std::string problem = ParseWriteCommand(
-      args, options, files, [](std::size_t&, bool&) { return std::string(); }, help);
-  if (help) {
-    Print(HelpText());
-    return 0;
+int Run(const std::string& self, const tavrin::cli::CommandLine& line) {
+  if (line.files.empty()) return Usage("no file given");
+  if (line.command == "show") {
+    if (line.hex && !line.json) return Usage("--hex goes with --json");
+    return Show(self, line.files, line.json, line.hex, line.jobs);
   }
-  if (!problem.empty()) return Usage(problem.c_str());
-  if (files.size() != 1) return Usage("update takes one file");
-  if (!CanAsk(options.yes)) {
-    return Usage("no terminal to ask on; give --yes to update without asking");
+  if (!CanAsk(line.yes)) {
+    return Usage("no terminal to ask on; give --yes to write without asking");
   }
-  return Update(self, {files.front(), options.values, options.selected, options.yes});
-}
-
-int RunBatch(const std::string& self, const std::vector<std::string_view>& args) {
-  RowOptions options;
+  StopOnInterrupt();
+  if (line.command == "update") {
+    return Update(self, {line.files, line.values, line.selected, line.yes, line.quiet});
+  }
   BatchRequest request;
-  bool help = false;
-  std::string problem = ParseWriteCommand(
-      args, options, request.files,
-      [&](std::size_t& i, bool& taken) -> std::string {
-        std::string_view arg = args[i];
-        if (arg != "--defaults" && arg != "--wait") return {};
-        taken = true;
-        if (i + 1 == args.size()) return std::string(arg) + " needs a value";
-        std::string_view operand = args[++i];
-        if (arg == "--defaults") {
-          request.defaults = std::string(operand);
-          return {};
-        }
-        unsigned milliseconds = 0;
-        auto [end, error] =
-            std::from_chars(operand.data(), operand.data() + operand.size(), milliseconds);
-        if (error != std::errc() || end != operand.data() + operand.size()) {
-          return "--wait takes a number of milliseconds";
-        }
-        request.pause = std::chrono::milliseconds(milliseconds);
-        return {};
-      },
-      help);
-  if (help) {
-    Print(HelpText());
-    return 0;
-  }
-  if (!problem.empty()) return Usage(problem.c_str());
-  if (request.files.empty()) return Usage("no file given");
-  if (!CanAsk(options.yes)) {
-    return Usage("no terminal to ask on; give --yes to run the batch without asking");
-  }
-  request.values = options.values;
-  request.selected = options.selected;
-  request.yes = options.yes;
+  request.defaults = line.defaults;
+  request.values = line.values;
+  request.selected = line.selected;
+  request.files = line.files;
+  request.pause = line.pause;
+  request.yes = line.yes;
+  request.quiet = line.quiet;
+  request.keepGoing = line.keepGoing;
   return Batch(self, request);
 }
 
@@ -513,49 +544,14 @@ int RunBatch(const std::string& self, const std::vector<std::string_view>& args)
 
 int main(int argc, char** argv) {
   tavrin::KeepFreedMemoryForReuse();
-  std::vector<std::string_view> args(argv + 1, argv + argc);
-  if (args.empty()) return Usage("a command is needed");
-  if (args[0] == "--help" || args[0] == "-h") {
+  tavrin::cli::CommandLine line;
+  line.jobs = tavrin::cli::DefaultJobs();
+  if (std::string problem = tavrin::cli::ParseCommandLine(argc, argv, line); !problem.empty()) {
+    return Usage(problem.c_str());
+  }
+  if (line.help) {
     Print(HelpText());
     return 0;
   }
-  if (args[0] == "update") {
-    return RunUpdate(tavrin::ExecutablePath(argv[0]), {args.begin() + 1, args.end()});
-  }
-  if (args[0] == "batch") {
-    return RunBatch(tavrin::ExecutablePath(argv[0]), {args.begin() + 1, args.end()});
-  }
-  if (args[0] != "show") return Usage("unknown command");
-  bool json = false;
-  bool hex = false;
-  unsigned jobs = tavrin::cli::DefaultJobs();
-  bool optionsDone = false;
-  std::vector<std::string> files;
-  for (std::size_t i = 1; i < args.size(); ++i) {
-    std::string_view arg = args[i];
-    if (!optionsDone && arg == "--") {
-      optionsDone = true;
-    } else if (!optionsDone && arg == "--jobs") {
-      if (++i == args.size()) return Usage("--jobs needs a number");
-      const std::string_view count = args[i];
-      const auto [end, error] = std::from_chars(count.data(), count.data() + count.size(), jobs);
-      if (error != std::errc() || end != count.data() + count.size() || jobs < 1 || jobs > 64) {
-        return Usage("--jobs takes a number from 1 to 64");
-      }
-    } else if (!optionsDone && arg == "--json") {
-      json = true;
-    } else if (!optionsDone && arg == "--hex") {
-      hex = true;
-    } else if (!optionsDone && (arg == "--help" || arg == "-h")) {
-      Print(HelpText());
-      return 0;
-    } else if (!optionsDone && arg.size() > 1 && arg[0] == '-') {
-      return Usage("unknown option");
-    } else {
-      files.emplace_back(arg);
-    }
-  }
-  if (files.empty()) return Usage("no file given");
-  if (hex && !json) return Usage("--hex goes with --json");
-  return Show(tavrin::ExecutablePath(argv[0]), files, json, hex, jobs);
+  return Run(tavrin::ExecutablePath(argv[0]), line);
 }

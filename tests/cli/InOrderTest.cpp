@@ -25,7 +25,7 @@ TEST(InOrderTest, ResultsComeInTheOrderGivenWhateverFinishesFirst) {
     // Later jobs often finish first.
     if (i % 7 == 0) std::this_thread::sleep_for(std::chrono::microseconds(200));
     --running;
-    return JobResult{std::to_string(i), i % 3 == 0, false};
+    return JobResult{std::to_string(i), i % 3 == 0, false, {}};
   };
   std::size_t messages = 0;
   RunInOrder(kCount, 4, run, [&](const JobResult& result) {
@@ -48,7 +48,7 @@ TEST(InOrderTest, AJobRefusedItsFileRunsAgainOnItsOwn) {
   bool aloneOnTheCaller = false;
   const auto run = [&](std::size_t i) {
     const int others = running++;
-    JobResult result{std::to_string(i), false, false};
+    JobResult result{std::to_string(i), false, false, {}};
     if (i == 40 && tries++ == 0) {
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
       result.retryAlone = true;  // as if a neighbour had held its file
@@ -78,7 +78,7 @@ TEST(InOrderTest, OneJobAtATimeRunsOnTheCallingThread) {
       50, 1,
       [&](std::size_t i) {
         elsewhere = elsewhere || std::this_thread::get_id() != caller;
-        return JobResult{std::to_string(i), false, i == 3};
+        return JobResult{std::to_string(i), false, i == 3, {}};
       },
       [&](const JobResult&) { ++seen; });
   EXPECT_FALSE(elsewhere);

@@ -84,7 +84,14 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOpti
   }
   posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
   // Warnings would mix with stream bytes; the exit code tells failure.
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, options.errorsPath.c_str(),
+  std::string errorsPath = options.errorsPath;
+  if (options.collectErrors) {
+    char name[] = "/tmp/tavrin-errors-XXXXXX";
+    const int made = mkstemp(name);
+    if (made >= 0) close(made);
+    errorsPath = name;
+  }
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorsPath.c_str(),
                                    O_WRONLY | O_CREAT | O_TRUNC, 0600);
   std::vector<char*> args;
   for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
@@ -93,6 +100,7 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOpti
   const int spawned = posix_spawnp(&child, args[0], &actions, nullptr, args.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   close(pipeEnds[1]);
+  if (spawned == 0 && options.pid != nullptr) *options.pid = child;
   if (spawned == 0 && options.started) options.started();
   char buffer[65536];
   for (ssize_t n; spawned == 0 && (n = read(pipeEnds[0], buffer, sizeof buffer)) > 0;) {
@@ -102,6 +110,10 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOpti
   int status = 0;
   if (spawned == 0 && waitpid(child, &status, 0) == child && WIFEXITED(status)) {
     result.exitCode = WEXITSTATUS(status);
+  }
+  if (options.collectErrors) {
+    result.errors = ReadWholeFile(errorsPath);
+    unlink(errorsPath.c_str());
   }
   return result;
 }

@@ -13,6 +13,7 @@ namespace tavrin::fixture {
 struct ProcessResult {
   int exitCode = -1;   // -1 also when a signal ended it
   std::string output;  // standard output
+  std::string errors;  // standard error, when collected
 };
 
 // Where a spawned program's standard input comes from and its errors go,
@@ -20,6 +21,11 @@ struct ProcessResult {
 struct ProcessOptions {
   int input = -1;  // a descriptor to read from; -1: /dev/null
   std::string errorsPath = "/dev/null";
+  // Standard error into ProcessResult::errors instead (through a file,
+  // read once the program has ended).
+  bool collectErrors = false;
+  // Set to the program's process id before `started` is called.
+  int* pid = nullptr;
   // Called while the program runs, before its output is read: a test types
   // at a terminal here.
   std::function<void()> started;

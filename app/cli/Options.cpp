@@ -1,0 +1,168 @@
+#include "app/cli/Options.h"
+
+#include <getopt.h>
+
+#include <algorithm>
+#include <charconv>
+#include <span>
+#include <string_view>
+
+#include "platform/CodePage.h"
+
+namespace tavrin::cli {
+namespace {
+
+enum Option : int {
+  kJson = 1000,
+  kHex,
+  kJobs,
+  kSet,
+  kSelect,
+  kYes,
+  kQuiet = 'q',
+  kDefaults = 2000,
+  kWait,
+  kKeepGoing,
+  kHelp = 'h',
+};
+
+constexpr option kShowOptions[] = {{"json", no_argument, nullptr, kJson},
+                                   {"hex", no_argument, nullptr, kHex},
+                                   {"jobs", required_argument, nullptr, kJobs},
+                                   {"help", no_argument, nullptr, kHelp},
+                                   {nullptr, 0, nullptr, 0}};
+constexpr option kUpdateOptions[] = {
+    {"set", required_argument, nullptr, kSet}, {"select", required_argument, nullptr, kSelect},
+    {"yes", no_argument, nullptr, kYes},       {"quiet", no_argument, nullptr, kQuiet},
+    {"help", no_argument, nullptr, kHelp},     {nullptr, 0, nullptr, 0}};
+constexpr option kBatchOptions[] = {{"set", required_argument, nullptr, kSet},
+                                    {"select", required_argument, nullptr, kSelect},
+                                    {"yes", no_argument, nullptr, kYes},
+                                    {"quiet", no_argument, nullptr, kQuiet},
+                                    {"defaults", required_argument, nullptr, kDefaults},
+                                    {"wait", required_argument, nullptr, kWait},
+                                    {"keep-going", no_argument, nullptr, kKeepGoing},
+                                    {"help", no_argument, nullptr, kHelp},
+                                    {nullptr, 0, nullptr, 0}};
+
+// The row of a --set or --select, or a usage error's text.
+std::string ParseRow(std::string_view name, NamedRow& row) {
+  std::optional<NamedRow> found = FindRow(name);
+  if (!found) return "unknown row '" + std::string(name) + "' (see --help)";
+  const std::span<const int> fixed = FixedReadOnlyRows(found->set);
+  if (std::find(fixed.begin(), fixed.end(), found->row) != fixed.end()) {
+    return "row '" + std::string(name) + "' is never written";
+  }
+  row = *found;
+  return {};
+}
+
+std::string TakeRow(std::string_view operand, bool set, CommandLine& line) {
+  const std::size_t equals = operand.find('=');
+  if (set && equals == std::string_view::npos) return "--set needs ROW=VALUE";
+  NamedRow row{};
+  if (std::string problem = ParseRow(set ? operand.substr(0, equals) : operand, row);
+      !problem.empty()) {
+    return problem;
+  }
+  if (std::any_of(line.selected.begin(), line.selected.end(), [&](const NamedRow& other) {
+        return other.set == row.set && other.row == row.row;
+      })) {
+    return "a row is named twice";
+  }
+  line.selected.push_back(row);
+  if (set) {
+    codepage::EncodeResult value = codepage::Utf8ToCp932(operand.substr(equals + 1));
+    if (!value.bytes) return "CP932 cannot hold '" + value.unrepresentable + "'";
+    line.values.push_back({row, std::move(*value.bytes), std::string(operand)});
+  }
+  return {};
+}
+
+bool ParseNumber(std::string_view text, unsigned& number) {
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+  return error == std::errc() && end == text.data() + text.size() && !text.empty();
+}
+
+std::string TakeOption(int code, std::string_view operand, CommandLine& line) {
+  switch (code) {
+    case kJson:
+      line.json = true;
+      return {};
+    case kHex:
+      line.hex = true;
+      return {};
+    case kJobs:
+      if (!ParseNumber(operand, line.jobs) || line.jobs < 1 || line.jobs > 64) {
+        return "--jobs takes a number from 1 to 64";
+      }
+      return {};
+    case kSet:
+    case kSelect:
+      return TakeRow(operand, code == kSet, line);
+    case kYes:
+      line.yes = true;
+      return {};
+    case kQuiet:
+      line.quiet = true;
+      return {};
+    case kDefaults:
+      line.defaults = std::string(operand);
+      return {};
+    case kWait: {
+      unsigned milliseconds = 0;
+      if (!ParseNumber(operand, milliseconds)) return "--wait takes a number of milliseconds";
+      line.pause = std::chrono::milliseconds(milliseconds);
+      return {};
+    }
+    case kKeepGoing:
+      line.keepGoing = true;
+      return {};
+    case kHelp:
+      line.help = true;
+      return {};
+    default:
+      return "unknown option";
+  }
+}
+
+}  // namespace
+
+std::string ParseCommandLine(int argc, char** argv, CommandLine& line) {
+  if (argc < 2) return "a command is needed";
+  const std::string_view command = argv[1];
+  if (command == "--help" || command == "-h") {
+    line.help = true;
+    return {};
+  }
+  const option* options = command == "show"     ? kShowOptions
+                          : command == "update" ? kUpdateOptions
+                          : command == "batch"  ? kBatchOptions
+                                                : nullptr;
+  if (options == nullptr) return "unknown command '" + std::string(command) + "'";
+  line.command = std::string(command);
+  const char* shortOptions = command == "show" ? ":h" : ":hq";
+  // The command stands where getopt_long expects the program's name.
+  const int count = argc - 1;
+  char** args = argv + 1;
+  opterr = 0;
+  optind = 1;
+  for (int code; (code = getopt_long(count, args, shortOptions, options, nullptr)) != -1;) {
+    const std::string given = args[optind - 1];
+    if (code == '?') {
+      const std::string name = optopt != 0 ? "-" + std::string(1, static_cast<char>(optopt))
+                                           : given.substr(0, given.find('='));
+      return "unknown option '" + name + "' for " + line.command;
+    }
+    if (code == ':') return "'" + given.substr(0, given.find('=')) + "' needs a value";
+    if (std::string problem = TakeOption(code, optarg != nullptr ? optarg : "", line);
+        !problem.empty()) {
+      return problem;
+    }
+    if (line.help) return {};
+  }
+  for (int i = optind; i < count; ++i) line.files.emplace_back(args[i]);
+  return {};
+}
+
+}  // namespace tavrin::cli
