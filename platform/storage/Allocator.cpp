@@ -196,6 +196,13 @@ Status SectorAllocator::NextFree(std::uint32_t& sector) {
                                " is marked free in the FAT, but it is where " +
                                OwnerText(parts_.directory, *owner) + " starts");
       }
+      // The link into a sector mostly lies in the FAT sector that covers the
+      // one before it, which may not be read yet.
+      if (candidate % perSector_ == 0 && candidate > 0) {
+        Block* before = nullptr;
+        if (Status read = BlockOf(candidate - 1, before); !read.ok()) return read;
+      }
+      takenFree_.insert(candidate);
       sector = candidate;
       return {};
     }
@@ -291,6 +298,23 @@ Status SectorAllocator::Take(std::uint32_t& sector) {
     if (sector < reach && pendingMarks_.empty()) return {};
     if (Status grown = AddFatSector(); !grown.ok()) return grown;
   }
+}
+
+Status SectorAllocator::CheckTakenNotLedInto() const {
+  if (takenFree_.empty()) return {};
+  const std::uint32_t present = parts_.sectors.count();
+  for (const auto& [index, block] : blocks_) {
+    if (block.fresh) continue;
+    for (std::uint32_t i = 0; i < perSector_; ++i) {
+      const std::uint64_t sector = std::uint64_t{index} * perSector_ + i;
+      const std::uint32_t next = block.original[i];
+      if (sector >= present || takenFree_.count(next) == 0) continue;
+      return Status::Corrupt("sector " + std::to_string(next) +
+                             " is marked free in the FAT, but sector " + std::to_string(sector) +
+                             " leads to it: a chain still runs through it");
+    }
+  }
+  return {};
 }
 
 MiniAllocator::MiniAllocator(std::vector<std::uint32_t> miniFat, const MiniOwnership& ownership,

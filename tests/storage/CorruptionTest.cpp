@@ -143,6 +143,21 @@ const Case kCases[] = {
      kSummary,
      {},
      1000},
+    // A read never follows the entry of a stream's last sector, so a stream
+    // whose last sector is marked free reads whole; new data must not go there.
+    {"the last sector of another stream is marked free", Step::kReplace,
+     [](CfbImage& i) {
+       i.Put32(i.FatEntryOffset(UnitsOf(i, "WordDocument").back()), fixture::kFree);
+     },
+     "1Table"},
+    {"the mini stream grows into the free-marked last sector of another stream",
+     Step::kReplace,
+     [](CfbImage& i) {
+       i.Put32(i.FatEntryOffset(UnitsOf(i, "WordDocument").back()), fixture::kFree);
+     },
+     kSummary,
+     {},
+     3000},
     {"a stream runs into a FAT sector", Step::kReplace,
      [](CfbImage& i) { i.Put32(i.FatEntryOffset(UnitsOf(i, "1Table").back()), i.fatSectors[0]); },
      "1Table"},
