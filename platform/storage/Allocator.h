@@ -30,8 +30,9 @@
 // sector is never followed, and a writer may have left it marked free. Such
 // a sector looks free, yet the stream reads through it. A sector marked free
 // that the change takes is refused when an entry of any FAT sector the change
-// has read leads to it; the FAT sector before it, where the link of a chain
-// laid out in order lies, is always among them. A link from a FAT sector the
+// has read leads to it, and so is a FAT or DIFAT sector it rewrites that a
+// chain runs into; the FAT sector covering the sector before either, where
+// the link of a chain laid out in order lies, is always among them. A link from a FAT sector the
 // change has not read is not seen: finding it would take the whole FAT.
 
 #include <cstdint>
@@ -162,9 +163,10 @@ class SectorAllocator {
   // sectors, so passing over the one sector would not keep the stream whole.
   Status Take(std::uint32_t& sector);
   // Refuses when an entry of a FAT sector the change has read leads to a
-  // sector Take handed out: that sector ends a chain whose last link was
-  // lost, and the stream still reads through it.
-  Status CheckTakenNotLedInto() const;
+  // sector Take handed out or to a FAT or DIFAT sector the change rewrites:
+  // a chain runs through it whose stream reads it as data (a last sector's
+  // entry is never followed, so it may be marked free, or be a table's).
+  Status CheckNothingLeadsInto();
 
   const std::map<std::uint32_t, Block>& blocks() const { return blocks_; }
   bool difatLoaded() const { return difatLoaded_; }

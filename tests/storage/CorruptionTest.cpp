@@ -158,6 +158,12 @@ const Case kCases[] = {
      kSummary,
      {},
      3000},
+    {"another stream reads a FAT sector the change rewrites as its last", Step::kReplace,
+     [](CfbImage& i) {
+       const auto& s = UnitsOf(i, "WordDocument");
+       i.Put32(i.FatEntryOffset(s[s.size() - 2]), i.fatSectors[0]);
+     },
+     "1Table"},
     {"a stream runs into a FAT sector", Step::kReplace,
      [](CfbImage& i) { i.Put32(i.FatEntryOffset(UnitsOf(i, "1Table").back()), i.fatSectors[0]); },
      "1Table"},
