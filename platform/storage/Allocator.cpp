@@ -196,6 +196,13 @@ Status SectorAllocator::NextFree(std::uint32_t& sector) {
                                " is marked free in the FAT, but it is where " +
                                OwnerText(parts_.directory, *owner) + " starts");
       }
+      // The link into a sector mostly lies in the FAT sector that covers the
+      // one before it, which may not be read yet.
+      if (candidate % perSector_ == 0 && candidate > 0) {
+        Block* before = nullptr;
+        if (Status read = BlockOf(candidate - 1, before); !read.ok()) return read;
+      }
+      takenFree_.insert(candidate);
       sector = candidate;
       return {};
     }
@@ -291,6 +298,45 @@ Status SectorAllocator::Take(std::uint32_t& sector) {
     if (sector < reach && pendingMarks_.empty()) return {};
     if (Status grown = AddFatSector(); !grown.ok()) return grown;
   }
+}
+
+Status SectorAllocator::CheckNothingLeadsInto() {
+  // What the change writes over that the FAT on disk does not mark as a
+  // chain's: the free sectors it took, and the table sectors it rewrites.
+  std::map<std::uint32_t, std::string> targets;
+  for (std::uint32_t sector : takenFree_) targets.emplace(sector, "marked free in the FAT");
+  std::vector<std::uint32_t> tables;
+  for (const auto& [index, block] : blocks_) {
+    if (block.fresh || block.entries == block.original) continue;
+    tables.push_back(block.location);
+    targets.emplace(block.location, "FAT sector " + std::to_string(index) + ", rewritten");
+  }
+  for (std::size_t i = 0; difatLoaded_ && i < originalDifatSectors_; ++i) {
+    if (difatContents_[i] == parts_.difat.contents()[i]) continue;
+    tables.push_back(difatChain_[i]);
+    targets.emplace(difatChain_[i], "DIFAT sector " + std::to_string(i) + ", rewritten");
+  }
+  if (targets.empty()) return {};
+  // As in NextFree: the link into a sector mostly lies in the FAT sector
+  // that covers the one before it.
+  for (std::uint32_t table : tables) {
+    if (table == 0 || (table - 1) / perSector_ >= header_.fatSectorCount) continue;
+    Block* before = nullptr;
+    if (Status read = BlockOf(table - 1, before); !read.ok()) return read;
+  }
+  const std::uint32_t present = parts_.sectors.count();
+  for (const auto& [index, block] : blocks_) {
+    if (block.fresh) continue;
+    for (std::uint32_t i = 0; i < perSector_; ++i) {
+      const std::uint64_t sector = std::uint64_t{index} * perSector_ + i;
+      const auto target = targets.find(block.original[i]);
+      if (sector >= present || target == targets.end()) continue;
+      return Status::Corrupt("sector " + std::to_string(target->first) + " is " + target->second +
+                             " by the change, but sector " + std::to_string(sector) +
+                             " leads to it: a chain still runs through it");
+    }
+  }
+  return {};
 }
 
 MiniAllocator::MiniAllocator(std::vector<std::uint32_t> miniFat, const MiniOwnership& ownership,

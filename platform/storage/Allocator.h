@@ -25,6 +25,15 @@
 // the change rewrites, are that stream's too. Such a chain is refused on the
 // signs a change sees anyway: a claimed chain or a named start inside it, or
 // another entry leading into it in the FAT sectors its walk read.
+//
+// A stream is read only as far as its size needs, so the entry of its last
+// sector is never followed, and a writer may have left it marked free. Such
+// a sector looks free, yet the stream reads through it. A sector marked free
+// that the change takes is refused when an entry of any FAT sector the change
+// has read leads to it, and so is a FAT or DIFAT sector it rewrites that a
+// chain runs into; the FAT sector covering the sector before either, where
+// the link of a chain laid out in order lies, is always among them. A link from a FAT sector the
+// change has not read is not seen: finding it would take the whole FAT.
 
 #include <cstdint>
 #include <map>
@@ -153,6 +162,11 @@ class SectorAllocator {
   // it, which may be marked free as wrongly, cannot be told from free
   // sectors, so passing over the one sector would not keep the stream whole.
   Status Take(std::uint32_t& sector);
+  // Refuses when an entry of a FAT sector the change has read leads to a
+  // sector Take handed out or to a FAT or DIFAT sector the change rewrites:
+  // a chain runs through it whose stream reads it as data (a last sector's
+  // entry is never followed, so it may be marked free, or be a table's).
+  Status CheckNothingLeadsInto();
 
   const std::map<std::uint32_t, Block>& blocks() const { return blocks_; }
   bool difatLoaded() const { return difatLoaded_; }
@@ -177,6 +191,8 @@ class SectorAllocator {
   std::map<std::uint32_t, Block> blocks_;
   // Sectors inside the file that loaded blocks mark free, lowest first.
   std::set<std::uint32_t> free_;
+  // Those of them handed out for new data.
+  std::set<std::uint32_t> takenFree_;
   std::uint64_t pastEnd_;
   bool difatLoaded_ = false;
   std::vector<std::uint32_t> difatChain_;

@@ -45,7 +45,12 @@
 //     points at is overwritten by new data. A sector marked free where the
 //     header or the directory says a chain starts, or a mini sector marked
 //     free on a live small stream's chain, refuses the change when it would
-//     be taken. Sectors the change frees are marked free for later changes.
+//     be taken; so does a sector marked free that an entry of a FAT sector
+//     the change has read leads to (the last sector of a stream, whose entry
+//     a read never follows), or to a FAT or DIFAT sector the change
+//     rewrites, the FAT sector before it always among them. A link from a
+//     FAT sector not read is not looked for (Allocator.h).
+//     Sectors the change frees are marked free for later changes.
 //  7. Every write of a change goes through CommitPlan (Commit.cpp), the one
 //     commit point: the bytes it will overwrite and the file's length go to
 //     a rollback journal beside the document (Journal.h), flushed and sealed;

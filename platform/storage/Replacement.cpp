@@ -526,6 +526,7 @@ Status Planner::Run() {
       if (oldPlace_ != Place::kNone) start = kEndOfChain;
       break;
   }
+  if (Status unreached = sectors_->CheckNothingLeadsInto(); !unreached.ok()) return unreached;
   if (Status tables = CheckRewrittenTables(); !tables.ok()) return tables;
   PlanTables();
   PlanDirectory(start);

@@ -143,6 +143,27 @@ const Case kCases[] = {
      kSummary,
      {},
      1000},
+    // A read never follows the entry of a stream's last sector, so a stream
+    // whose last sector is marked free reads whole; new data must not go there.
+    {"the last sector of another stream is marked free", Step::kReplace,
+     [](CfbImage& i) {
+       i.Put32(i.FatEntryOffset(UnitsOf(i, "WordDocument").back()), fixture::kFree);
+     },
+     "1Table"},
+    {"the mini stream grows into the free-marked last sector of another stream",
+     Step::kReplace,
+     [](CfbImage& i) {
+       i.Put32(i.FatEntryOffset(UnitsOf(i, "WordDocument").back()), fixture::kFree);
+     },
+     kSummary,
+     {},
+     3000},
+    {"another stream reads a FAT sector the change rewrites as its last", Step::kReplace,
+     [](CfbImage& i) {
+       const auto& s = UnitsOf(i, "WordDocument");
+       i.Put32(i.FatEntryOffset(s[s.size() - 2]), i.fatSectors[0]);
+     },
+     "1Table"},
     {"a stream runs into a FAT sector", Step::kReplace,
      [](CfbImage& i) { i.Put32(i.FatEntryOffset(UnitsOf(i, "1Table").back()), i.fatSectors[0]); },
      "1Table"},
