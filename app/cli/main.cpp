@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/TForm1.h"
+#include "app/Version.h"
 #include "app/cli/FormReport.h"
 #include "app/cli/InOrder.h"
 #include "app/cli/RowNames.h"
@@ -36,6 +37,7 @@ constexpr const char* kHelp = R"(Usage: tavrin-cli show [--json [--hex]] [--jobs
        tavrin-cli update FILE [--set ROW=VALUE]... [--select ROW]... [--yes]
        tavrin-cli batch [--defaults FILE.dat] [--set ROW=VALUE]... [--select ROW]...
                         [--yes] [--wait MS] FILE...
+       tavrin-cli --help | --version
 
 Shows the metadata of each FILE as the window's show command would: the
 Summary Information and Document Summary Information property sets and the
@@ -49,6 +51,7 @@ window would have shown.
   --jobs N show up to N files at once (1 to 64; by default one per processor,
            at most 8); the output is the same, in the order given
   --help   this text
+  --version  the program's version, as the window's About box shows it
 
 Exit status: 0 when no message was shown, 1 when any was, 2 for a usage error.
 
@@ -86,6 +89,7 @@ ROW is SET:NAME, the name as the window shows it or its English alias:
 
 使い方: tavrin-cli show [--json [--hex]] [--jobs N] ファイル...
         tavrin-cli update ファイル [--set 行=値]... [--select 行]... [--yes]
+        tavrin-cli --help | --version
 
 各ファイルのメタデータを、ウィンドウの「表示」と同じ手順で読み取って出力します。
 サマリー情報とドキュメント サマリー情報のプロパティ セット、ファイルの作成日時・
@@ -96,6 +100,7 @@ ROW is SET:NAME, the name as the window shows it or its English alias:
   --jobs N 最大 N 個のファイルを同時に読み取ります (1～64、既定はプロセッサ数で
            最大 8)。出力は同じで、指定した順のままです
   --help   この説明を表示します
+  --version  バージョンを表示します (ウィンドウの「バージョン情報」と同じ)
 
 終了コード: メッセージなしは 0、メッセージありは 1、使い方の誤りは 2。
 
@@ -517,6 +522,10 @@ int main(int argc, char** argv) {
   if (args.empty()) return Usage("a command is needed");
   if (args[0] == "--help" || args[0] == "-h") {
     Print(HelpText());
+    return 0;
+  }
+  if (args[0] == "--version") {
+    Print(std::string("tavrin-cli ") + tavrin::kVersion + "\n");
     return 0;
   }
   if (args[0] == "update") {
