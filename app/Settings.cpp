@@ -57,12 +57,18 @@ std::string StoredPath(const std::string& stored) {
   return stored;
 }
 
+// Writing is not enough: root may write /usr/bin, yet a file left there
+// would belong to no package and be shared by every user.
+bool IsFolderOfItsOwn(const fs::path& folder) {
+  if (folder.filename() == TAVRIN_INSTALL_BINDIR_NAME) return false;
+  return ::access(folder.empty() ? "." : folder.c_str(), W_OK) == 0;
+}
+
 }  // namespace
 
 std::string ProgramFilePath(const std::string& executablePath, const std::string& extension) {
   fs::path beside = ReplaceExtension(executablePath, extension);
-  fs::path folder = beside.parent_path();
-  if (::access(folder.empty() ? "." : folder.c_str(), W_OK) == 0) return beside.string();
+  if (IsFolderOfItsOwn(beside.parent_path())) return beside.string();
   // The folder is ours: it is made when first needed, so that the first
   // save or close can write there.
   std::string config = ConfigFolder();

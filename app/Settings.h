@@ -28,9 +28,10 @@ struct SettingsControls {
 };
 
 // Where a file that lives beside the program is kept: beside the
-// executable, named after it with `extension`, when that folder can be
-// written; otherwise, for a program installed where its folder is not
-// writable (under /usr, say), in the user's configuration folder
+// executable, named after it with `extension`, when the program has a
+// folder of its own that can be written; otherwise, for a program installed
+// in a bin folder (/usr/bin, /usr/local/bin, whoever runs it) or where its
+// folder is not writable, in the user's configuration folder
 // ($XDG_CONFIG_HOME/tavrin, else ~/.config/tavrin, made when missing) under
 // the same name.
 std::string ProgramFilePath(const std::string& executablePath, const std::string& extension);

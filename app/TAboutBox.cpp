@@ -1,5 +1,8 @@
 #include "app/TAboutBox.h"
 
+#include <string>
+
+#include "app/Version.h"
 #include "platform/CodePage.h"
 
 namespace tavrin {
@@ -19,7 +22,7 @@ TAboutBox::TAboutBox()
   SetFont({Cp932("ＭＳ Ｐゴシック"), 12, false, {}});
   ProgramIcon.SetResource(":/tavrin/icon.png");
   ProductName.SetCaption(Cp932("プロダクト名     Tavrin"));
-  Version.SetCaption(Cp932("バージョン       1.2"));
+  Version.SetCaption(Cp932("バージョン       ") + kVersion);
   Copyright.SetCaption(Cp932("Tavrin 開発チーム"));
   OKButton.SetCaption("OK");
   OKButton.SetDefault(true);

@@ -12,6 +12,10 @@ packages=(
   fonts-ipafont-gothic
   xvfb xauth
   python3 python3-olefile libgsf-bin time
+  # the icons and manual pages, and the checks of the desktop files
+  librsvg2-bin gzip man-db desktop-file-utils appstream
+  # the .deb: its dependencies are computed, and lintian checks it
+  dpkg-dev lintian
 )
 
 missing=()

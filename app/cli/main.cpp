@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/TForm1.h"
+#include "app/Version.h"
 #include "app/cli/FormReport.h"
 #include "app/cli/InOrder.h"
 #include "app/cli/Options.h"
@@ -38,6 +39,7 @@ constexpr const char* kHelp = R"(Usage: tavrin-cli show [--json [--hex]] [--jobs
        tavrin-cli update [--set ROW=VALUE]... [--select ROW]... [--yes] [--quiet] FILE...
        tavrin-cli batch [--defaults FILE.dat] [--set ROW=VALUE]... [--select ROW]...
                         [--yes] [--wait MS] [--keep-going] [--quiet] FILE...
+       tavrin-cli --help | --version
 
 Shows the metadata of each FILE as the window's show command would: the
 Summary Information and Document Summary Information property sets and the
@@ -56,6 +58,7 @@ the backslash are written as C escapes (\n, \x1b, \\).
   --jobs N show up to N files at once (1 to 64; by default one per processor,
            at most 8); the output is the same, in the order given
   --help   this text
+  --version  the program's version, as the window's About box shows it
 
 update changes each FILE as the window's change command would, one after
 the other. The file is shown on a fresh form first; then exactly the rows
@@ -102,6 +105,7 @@ ROW is SET:NAME, the name as the window shows it or its English alias:
         tavrin-cli update [--set 行=値]... [--select 行]... [--yes] [--quiet] ファイル...
         tavrin-cli batch [--defaults ファイル.dat] [--set 行=値]... [--select 行]...
                          [--yes] [--wait ミリ秒] [--keep-going] [--quiet] ファイル...
+        tavrin-cli --help | --version
 
 各ファイルのメタデータを、ウィンドウの「表示」と同じ手順で読み取って出力します。
 サマリー情報とドキュメント サマリー情報のプロパティ セット、ファイルの作成日時・
@@ -116,6 +120,7 @@ ROW is SET:NAME, the name as the window shows it or its English alias:
   --jobs N 最大 N 個のファイルを同時に読み取ります (1～64、既定はプロセッサ数で
            最大 8)。出力は同じで、指定した順のままです
   --help   この説明を表示します
+  --version  バージョンを表示します (ウィンドウの「バージョン情報」と同じ)
 
 update はウィンドウの「変更」と同じ手順で各ファイルを順に更新します。まず新しい
 フォームにファイルを表示し、--set と --select で指定した行だけを選択して
@@ -544,6 +549,10 @@ int Run(const std::string& self, const tavrin::cli::CommandLine& line) {
 
 int main(int argc, char** argv) {
   tavrin::KeepFreedMemoryForReuse();
+  if (argc == 2 && std::string_view(argv[1]) == "--version") {
+    Print(std::string("tavrin-cli ") + tavrin::kVersion + "\n");
+    return 0;
+  }
   tavrin::cli::CommandLine line;
   line.jobs = tavrin::cli::DefaultJobs();
   if (std::string problem = tavrin::cli::ParseCommandLine(argc, argv, line); !problem.empty()) {

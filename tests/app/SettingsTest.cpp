@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 #include "app/TForm1.h"
 #include "grids/RowCatalogue.h"
@@ -159,6 +160,18 @@ TEST_F(SettingsTest, AProgramInAFolderItCannotWriteKeepsItsFilesInTheUsersFolder
   setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
   EXPECT_EQ(ProgramFilePath("/no/such/place/tavrin", ".dat"),
             (dir.path() / "tavrin" / "tavrin.dat").string());
+  setenv("XDG_CONFIG_HOME", previous.c_str(), 1);
+}
+
+// As installed by the package: root may write /usr/bin, and must not
+// leave its settings there.
+TEST_F(SettingsTest, AProgramInABinFolderItMayWriteStillKeepsItsFilesInTheUsersFolder) {
+  std::filesystem::create_directories(dir.path() / "usr" / "bin");
+  std::string previous = std::getenv("XDG_CONFIG_HOME");
+  setenv("XDG_CONFIG_HOME", (dir.path() / "config").c_str(), 1);
+  EXPECT_EQ(ProgramFilePath((dir.path() / "usr" / "bin" / "tavrin").string(), ".ini"),
+            (dir.path() / "config" / "tavrin" / "tavrin.ini").string());
+  EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "config" / "tavrin"));
   setenv("XDG_CONFIG_HOME", previous.c_str(), 1);
 }
 

@@ -173,6 +173,8 @@ TEST_F(TForm1Test, MenuAndCloseGoThroughTheWindowSystem) {
   form.About1.Click();
   form.About1.Click();
   EXPECT_EQ(host.modals, (std::vector<std::string>{"AboutBox", "AboutBox"}));
+  // The version the build was made with, as tavrin-cli --version gives it.
+  EXPECT_EQ(about.Version.Caption(), Cp932("バージョン       ") + TAVRIN_PROJECT_VERSION);
   form.Button8.Click();
   EXPECT_EQ(host.closeRequests, 1);
   EXPECT_TRUE(dialogs.ShownBoxes().empty());

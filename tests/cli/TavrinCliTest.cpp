@@ -135,6 +135,13 @@ TEST_F(TavrinCliTest, UsageErrorsAreStatusTwoAndHelpIsBilingual) {
   EXPECT_NE(missing.errors.find("ファイルが見つかりません"), std::string::npos);
 }
 
+// The version the build was made with, as the About box shows it.
+TEST_F(TavrinCliTest, VersionIsTheBuildsOwn) {
+  fixture::ProcessResult version = Cli({"--version"});
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_EQ(version.output, std::string("tavrin-cli ") + TAVRIN_PROJECT_VERSION + "\n");
+}
+
 // Files shown at once print as they would one at a time, in the order given,
 // even when one file comes under several names in a row, and a file in use
 // elsewhere still says so.
