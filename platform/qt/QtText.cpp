@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QPalette>
+#include <QRegularExpression>
 #include <QStringList>
 
 #include "platform/CodePage.h"
@@ -22,6 +23,23 @@ std::optional<std::string> ToCp932(const QString& text, QString* bad) {
                              static_cast<qsizetype>(result.unrepresentable.size()));
   }
   return std::move(result.bytes);
+}
+
+QString ShowNamedCharacters(const QString& text) {
+  static const QRegularExpression kName(QStringLiteral("U\\+([0-9A-F]{4,6})(?![0-9A-F])"));
+  QString shown;
+  qsizetype copied = 0;
+  for (const QRegularExpressionMatch& name : kName.globalMatch(text)) {
+    const char32_t character = name.captured(1).toUInt(nullptr, 16);
+    if (character > 0x10FFFF || QChar::isSurrogate(character) || !QChar::isPrint(character)) {
+      continue;
+    }
+    const QString glyph = QString::fromUcs4(&character, 1);
+    if (ToCp932(glyph)) continue;
+    shown += text.mid(copied, name.capturedEnd() - copied) + QStringLiteral(" (") + glyph + u')';
+    copied = name.capturedEnd();
+  }
+  return shown + text.mid(copied);
 }
 
 QString FromNativePath(const std::string& path) {

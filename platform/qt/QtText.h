@@ -18,6 +18,12 @@ QString FromCp932(const std::string& cp932);
 // receives that character.
 std::optional<std::string> ToCp932(const QString& text, QString* bad = nullptr);
 
+// `text` with each character that a CP932 message could only name by its
+// code point ("U+00E9", see codepage::CodePointName) shown beside its name:
+// "U+00E9 (é)". Names of characters CP932 holds, or that have no glyph, stay
+// as they are.
+QString ShowNamedCharacters(const QString& text);
+
 QString FromNativePath(const std::string& path);
 std::string ToNativePath(const QString& path);
 

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 
 #include "platform/controls/Button.h"
@@ -28,6 +29,19 @@
 
 namespace tavrin::qt {
 namespace {
+
+// The wheel over the page tabs turns the pages; like a click on a tab, it
+// first asks the cell being edited whether it may be left.
+class PageWheelGuard : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Wheel && !MayLeaveFocusedCell()) return true;
+    return QObject::eventFilter(watched, event);
+  }
+};
 
 void Place(QWidget* widget, const Control& control) {
   const Rect& r = control.Bounds();
@@ -106,6 +120,7 @@ QWidget* PageControlView(PageControl& pages, QWidget* parent, Dialogs& dialogs) 
     BuildChildViews(*sheet, page, dialogs);
   }
   view->setCurrentIndex(pages.ActivePageIndex());
+  view->tabBar()->installEventFilter(new PageWheelGuard(view));
   QObject::connect(view, &QTabWidget::currentChanged, view, [&pages](int index) {
     if (pages.ActivePageIndex() != index) pages.SetActivePageIndex(index);
   });

@@ -10,14 +10,21 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QWheelEvent>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <optional>
+#include <type_traits>
 
 #include "app/TForm1.h"
 #include "grids/RowCatalogue.h"
@@ -25,6 +32,7 @@
 #include "platform/ScriptedDialogs.h"
 #include "platform/controls/EditMask.h"
 #include "platform/qt/FormWindow.h"
+#include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtText.h"
 #include "qt/QtTestEnvironment.h"
 #include "support/ScratchDir.h"
@@ -32,15 +40,21 @@
 namespace tavrin {
 namespace {
 
-class MainWindowTest : public ::testing::Test {
+// The main window over a fresh form, shown and active, with the dialogs
+// given: scripted boxes for most tests, real modal ones where the box's own
+// event loop is what is tested.
+template <typename DialogsType>
+class FormWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    if constexpr (std::is_same_v<DialogsType, qt::QtDialogs>) dialogs.SetParent(&window);
     form.FormCreate();
     form.AttachAboutBox(about);
     host.SetWindow(&window);
     window.Attach(form, &form.MainMenu1, [this] { return form.FormCloseQuery(); });
     window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
   }
 
   template <typename T = QWidget>
@@ -56,12 +70,43 @@ class MainWindowTest : public ::testing::Test {
     return {rect.left() + 5, rect.center().y()};
   }
 
-  ScriptedDialogs dialogs{"tavrin"};
+  // Selects `row` of a grid's set in `list` and puts the cursor into its
+  // value; the grid's page must be showing.
+  QWidget* EditCell(const char* gridName, CheckListBox& list, int row) {
+    if (!list.Checked(row)) list.UserToggle(row);
+    QTableView* grid = Find<QTableView>(gridName);
+    grid->setFocus();
+    grid->setCurrentIndex({});
+    grid->setCurrentIndex(grid->model()->index(row, 1));
+    QTest::qWait(20);
+    QWidget* editor = grid->findChild<QWidget*>(QStringLiteral("CellEditor"));
+    EXPECT_NE(editor, nullptr);
+    if (editor != nullptr) editor->setFocus();
+    return editor;
+  }
+  // The same on the Summary set of the target page.
+  QWidget* EditRow(int row) { return EditCell("ValueListEditor1", form.CheckListBox1, row); }
+  // Key presses carrying `text`, as an input method delivers characters that
+  // no key names.
+  static void Type(QWidget* widget, const QString& text) {
+    for (QChar ch : text) {
+      QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(ch));
+      QApplication::sendEvent(widget, &press);
+    }
+  }
+  static QWidget* Typed(QWidget* editor) {
+    if (auto* combo = qobject_cast<QComboBox*>(editor)) return combo->lineEdit();
+    return editor;
+  }
+
+  DialogsType dialogs{"tavrin"};
   qt::QtWindowHost host;
   TForm1 form{dialogs, host, "/opt/tavrin/tavrin"};
   TAboutBox about;
   qt::FormWindow window{dialogs};  // last: its views go before the controls
 };
+
+class MainWindowTest : public FormWindowTest<ScriptedDialogs> {};
 
 struct Placed {
   const char* name;
@@ -210,25 +255,7 @@ TEST_F(MainWindowTest, DisabledItemsToggleNeitherByMouseNorByKeyboard) {
   }
 }
 
-class GridEditingTest : public MainWindowTest {
- protected:
-  // Selects `row` of the Summary set and puts the cursor into its value.
-  QWidget* EditRow(int row) {
-    form.CheckListBox1.UserToggle(row);
-    auto* grid = Find<QTableView>("ValueListEditor1");
-    grid->setFocus();
-    grid->setCurrentIndex(grid->model()->index(row, 1));
-    QTest::qWait(20);
-    QWidget* editor = grid->findChild<QWidget*>(QStringLiteral("CellEditor"));
-    EXPECT_NE(editor, nullptr);
-    if (editor != nullptr) editor->setFocus();
-    return editor;
-  }
-  static QWidget* Typed(QWidget* editor) {
-    if (auto* combo = qobject_cast<QComboBox*>(editor)) return combo->lineEdit();
-    return editor;
-  }
-};
+class GridEditingTest : public MainWindowTest {};
 
 TEST_F(GridEditingTest, TypingADateThroughTheMaskedEditor) {
   QWidget* editor = EditRow(summary_row::kLastPrinted);
@@ -279,6 +306,115 @@ TEST_F(GridEditingTest, ReadOnlyRowsRefuseTheUserButShowWhatTheProgramWrites) {
   EXPECT_FALSE(grid->model()->flags(title) & Qt::ItemIsEditable);
   EXPECT_FALSE(grid->model()->setData(title, QStringLiteral("x")));
   EXPECT_EQ(form.ValueListEditor1.Value(summary_row::kTitle), "abc");
+}
+
+// Closes each message box that opens with its only button, or with its
+// escape button when it asks a question, once the box is the active window:
+// by then its opening has taken the focus from the window. Keeps each text.
+class BoxCloser {
+ public:
+  BoxCloser() {
+    QObject::connect(&timer_, &QTimer::timeout, [this] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box == nullptr || QApplication::activeWindow() != box) return;
+      texts_ << box->text();
+      QList<QAbstractButton*> buttons = box->buttons();
+      (buttons.size() == 1 ? buttons.front() : box->escapeButton())->click();
+    });
+    timer_.start(0);
+  }
+  const QStringList& Texts() const { return texts_; }
+
+ private:
+  QTimer timer_;
+  QStringList texts_;
+};
+
+class RealBoxTest : public FormWindowTest<qt::QtDialogs> {
+ protected:
+  // Input as the window system delivers it, focus changes and all.
+  void Click(QWidget* widget, QPoint at) {
+    QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {}, widget->mapTo(&window, at));
+  }
+  void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+    QTest::keyClick(window.windowHandle(), key, modifiers);
+  }
+};
+
+// Every way out of a cell whose text cannot be stored shows the refusal
+// once and leaves the user in the editor with the text as typed, until
+// Escape gives the cell back its value.
+TEST_F(RealBoxTest, EveryWayOutOfARefusedCellRefusesOnceAndKeepsTheEditor) {
+  struct Refused {
+    int row;
+    const char* typed;
+    QString shown;  // what the editor holds once typed
+    QString message;
+  };
+  const QString unfinished = qt::FromCp932(EditMaskRefusalMessage());
+  const Refused cells[] = {
+      {summary_row::kCreated, "2024", QStringLiteral("2024/__/__ __:__:__"), unfinished},
+      {summary_row::kEditTime, "1", QStringLiteral("1_:__:__ & ____日"), unfinished},
+      {summary_row::kTitle, "café", QStringLiteral("café"),
+       QStringLiteral("「U+00E9 (é)」は使用できない文字です。エスケープキーで変更を取り消せます")},
+  };
+  auto* grid = Find<QTableView>("ValueListEditor1");
+  auto* pages = Find<QTabWidget>("PageControl1");
+  auto* tabs = pages->findChild<QTabBar*>();
+  const std::pair<const char*, std::function<void()>> waysOut[] = {
+      {"Enter", [&] { Key(Qt::Key_Return); }},
+      {"Tab", [&] { Key(Qt::Key_Tab); }},
+      {"Shift+Tab", [&] { Key(Qt::Key_Backtab, Qt::ShiftModifier); }},
+      {"Up", [&] { Key(Qt::Key_Up); }},
+      {"Down", [&] { Key(Qt::Key_Down); }},
+      {"click on another cell",
+       [&] {
+         QModelIndex other = grid->model()->index(summary_row::kAuthor, 1);
+         Click(grid->viewport(), grid->visualRect(other).center());
+       }},
+      {"click on a button",
+       [&] {
+         Click(Find("Button1"), {10, 10});
+       }},
+      {"Page Down", [&] { Key(Qt::Key_PageDown); }},
+      {"click on another page's tab", [&] { Click(tabs, tabs->tabRect(1).center()); }},
+      {"Ctrl+Tab", [&] { Key(Qt::Key_Tab, Qt::ControlModifier); }},
+      {"the wheel over the page tabs",
+       [&] {
+         const QPointF at = tabs->tabRect(0).center();
+         QWheelEvent wheel(at, tabs->mapToGlobal(at), {}, {0, -120}, Qt::NoButton, Qt::NoModifier,
+                           Qt::NoScrollPhase, false);
+         QApplication::sendEvent(tabs, &wheel);
+       }},
+      {"closing the window", [&] { window.close(); }},
+  };
+  for (const Refused& cell : cells) {
+    const std::string before = form.ValueListEditor1.Value(cell.row);
+    for (const auto& [way, leave] : waysOut) {
+      SCOPED_TRACE(std::string(way) + " from row " + std::to_string(cell.row));
+      QPointer<QWidget> editor = EditRow(cell.row);
+      ASSERT_TRUE(editor);
+      QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+      Type(editor, QString::fromUtf8(cell.typed));
+      std::optional<BoxCloser> closer(std::in_place);
+      leave();
+      QStringList texts = closer->Texts();
+      closer.reset();
+      EXPECT_EQ(texts, QStringList{cell.message});
+      // As a window manager does once the box has gone.
+      window.activateWindow();
+      ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+      ASSERT_TRUE(editor);
+      EXPECT_TRUE(editor->isVisible());
+      EXPECT_EQ(QApplication::focusWidget(), editor.data());
+      EXPECT_EQ(qobject_cast<QLineEdit*>(editor.data())->text(), cell.shown);
+      EXPECT_EQ(grid->currentIndex().row(), cell.row);
+      EXPECT_EQ(pages->currentIndex(), 0);
+      EXPECT_TRUE(window.isVisible());
+      Key(Qt::Key_Escape);
+      EXPECT_EQ(form.ValueListEditor1.Value(cell.row), before);
+    }
+  }
 }
 
 TEST_F(MainWindowTest, TheAboutBoxOpensModallyClosesWithEnterAndOpensAgain) {
