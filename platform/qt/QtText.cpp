@@ -54,7 +54,8 @@ std::string ToNativePath(const QString& path) {
 QFont ToQFont(const Font& font) {
   QFont qfont;
   QStringList families{FromCp932(font.name), QStringLiteral("MS PGothic"),
-                       QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic")};
+                       QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("IPAPGothic"),
+                       QStringLiteral("IPAGothic")};
   families.removeAll(QString());
   qfont.setFamilies(families);
   qfont.setPixelSize(font.pixelHeight);

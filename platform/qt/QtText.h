@@ -27,8 +27,12 @@ QString ShowNamedCharacters(const QString& text);
 QString FromNativePath(const std::string& path);
 std::string ToNativePath(const QString& path);
 
-// The families tried in order: the program's own font, its Latin name, and a
-// metric-compatible Japanese font that Linux desktops carry.
+// The families tried in order: the program's own font and its Latin name
+// where the machine has them; otherwise a condensed sans for Latin text and
+// digits and a proportional Japanese Gothic for the rest. No Japanese face a
+// Linux desktop carries has both the narrow digits a 127-pixel date cell
+// needs and the proportional kana a 101-pixel key cell needs, and the
+// toolkit takes each script from the first family that has it.
 QFont ToQFont(const Font& font);
 
 // A list or grid whose selection must stay visible while another control

@@ -13,6 +13,8 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QStyleOptionButton>
+#include <QStyleOptionGroupBox>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
@@ -252,6 +254,149 @@ TEST_F(MainWindowTest, DisabledItemsToggleNeitherByMouseNorByKeyboard) {
     QTest::keyClick(list, Qt::Key_Space);
     EXPECT_FALSE(form.CheckListBox3.Checked(row));
     EXPECT_TRUE(form.ValueListEditor5.ItemProps(row).readOnly);
+  }
+}
+
+// The widest text of the form `pattern`, each "0" or "9" standing for a
+// digit: digits are tried in every place, as a face need not give them all
+// one width.
+QString Widest(const QString& pattern, const QFontMetrics& metrics) {
+  QString widest;
+  for (char digit = '0'; digit <= '9'; ++digit) {
+    QString value = pattern;
+    value.replace(u'0', QChar::fromLatin1(digit)).replace(u'9', QChar::fromLatin1(digit));
+    if (metrics.horizontalAdvance(value) > metrics.horizontalAdvance(widest)) widest = value;
+  }
+  return widest;
+}
+
+// The widest value a cell of each kind of row shows; nothing for free text.
+QString WidestValue(ShownAs kind, const QFontMetrics& metrics) {
+  switch (kind) {
+    case ShownAs::kDateTime:
+      return Widest(QStringLiteral("0000/00/00 00:00:00"), metrics);
+    case ShownAs::kDuration:
+      return Widest(QStringLiteral("00:00:00 & 0000日"), metrics);
+    case ShownAs::kInteger:
+      return Widest(QStringLiteral("-0000000000"), metrics);
+    case ShownAs::kYesNo: {
+      const QString yes = QStringLiteral("はい"), no = QStringLiteral("いいえ");
+      return metrics.horizontalAdvance(yes) > metrics.horizontalAdvance(no) ? yes : no;
+    }
+    case ShownAs::kText:
+    case ShownAs::kAlwaysEmpty:
+      break;
+  }
+  return {};
+}
+
+// How much of a line edit's text shows: all of it when nothing is scrolled
+// out of view. The scroll follows the cursor when the box paints.
+int ShownWidth(QLineEdit* line) {
+  auto caret = [line] {
+    line->grab();
+    return line->inputMethodQuery(Qt::ImCursorRectangle).toRect().left();
+  };
+  line->setCursorPosition(0);
+  const int start = caret();
+  line->end(false);
+  return caret() - start;
+}
+
+// At 96 dpi, with the fonts the layout asks for, every caption fits its
+// control and the widest value of each kind of row fits its cell, painted
+// and in its editor.
+TEST_F(MainWindowTest, EveryCaptionAndTheWidestValueOfEachRowFit) {
+  ASSERT_EQ(window.logicalDpiX(), 96);
+  for (QPushButton* button : window.findChildren<QPushButton*>()) {
+    QStyleOptionButton option;
+    option.initFrom(button);
+    option.text = button->text();
+    const QRect room =
+        button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
+    EXPECT_LE(button->fontMetrics().horizontalAdvance(button->text()), room.width())
+        << button->objectName().toStdString();
+  }
+  for (QCheckBox* box : window.findChildren<QCheckBox*>()) {
+    QStyleOptionButton option;
+    option.initFrom(box);
+    option.text = box->text();
+    const QRect room = box->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, box);
+    EXPECT_LE(box->fontMetrics().horizontalAdvance(box->text()), room.width())
+        << box->objectName().toStdString() << " " << room.width();
+  }
+  for (QGroupBox* group : window.findChildren<QGroupBox*>()) {
+    QStyleOptionGroupBox option;
+    option.initFrom(group);
+    option.text = group->title();
+    option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
+    option.textAlignment = group->alignment();
+    const QRect label = group->style()->subControlRect(QStyle::CC_GroupBox, &option,
+                                                       QStyle::SC_GroupBoxLabel, group);
+    EXPECT_GE(label.width(), group->fontMetrics().horizontalAdvance(group->title()));
+    EXPECT_TRUE(group->rect().contains(label)) << group->objectName().toStdString();
+  }
+  // Labels size themselves; each must end before the control beside it.
+  EXPECT_LT(Find("Label1")->geometry().right(), Find("GroupBox7")->x());
+  EXPECT_LE(Find("Label1")->geometry().bottom(), Find("PageControl1")->y());
+  EXPECT_LT(Find("Label2")->geometry().right(), Find("Edit1")->x());
+
+  // A cell's text starts 2 pixels in; its last pixel column is a grid line.
+  struct Grid {
+    const char* name;
+    int page;
+    ValueListEditor& control;
+    CheckListBox& list;
+    RowSet set;
+  };
+  const Grid grids[] = {
+      {"ValueListEditor1", 0, form.ValueListEditor1, form.CheckListBox1, RowSet::kSummary},
+      {"ValueListEditor5", 0, form.ValueListEditor5, form.CheckListBox3, RowSet::kDocSummary},
+      {"ValueListEditor3", 0, form.ValueListEditor3, form.CheckListBox2, RowSet::kFileTime},
+      {"ValueListEditor2", 1, form.ValueListEditor2, form.CheckListBox1, RowSet::kSummary},
+      {"ValueListEditor6", 1, form.ValueListEditor6, form.CheckListBox3, RowSet::kDocSummary},
+      {"ValueListEditor4", 1, form.ValueListEditor4, form.CheckListBox2, RowSet::kFileTime},
+  };
+  for (const auto& [name, page, control, list, set] : grids) {
+    SCOPED_TRACE(name);
+    Find<QTabWidget>("PageControl1")->setCurrentIndex(page);
+    auto* grid = Find<QTableView>(name);
+    const QFontMetrics metrics(grid->font());
+    EXPECT_LE(metrics.height(), grid->rowHeight(0) - 1 - 2);
+    for (int column : {0, 1}) {
+      const int room = grid->columnWidth(column) - 1 - 2;
+      EXPECT_LE(
+          metrics.horizontalAdvance(grid->model()->headerData(column, Qt::Horizontal).toString()),
+          room);
+    }
+    for (int row = 0; row < grid->model()->rowCount(); ++row) {
+      const QString key = grid->model()->index(row, 0).data().toString();
+      EXPECT_LE(metrics.horizontalAdvance(key), grid->columnWidth(0) - 1 - 2) << key.toStdString();
+      const QString widest = WidestValue(Rows(set)[static_cast<std::size_t>(row)].shownAs, metrics);
+      if (widest.isEmpty()) continue;
+      EXPECT_LE(metrics.horizontalAdvance(widest), grid->columnWidth(1) - 1 - 2)
+          << widest.toStdString();
+      // An editor with a template holds only what the template takes.
+      const std::string& mask = control.ItemProps(row).editMask;
+      const QString typed = mask.empty() ? widest : Widest(qt::FromCp932(mask), metrics);
+      control.SetValueAt(row, *qt::ToCp932(typed));
+      QWidget* editor = EditCell(name, list, row);
+      if (editor == nullptr) continue;
+      auto* line = qobject_cast<QLineEdit*>(Typed(editor));
+      EXPECT_EQ(line->text(), typed);
+      EXPECT_EQ(ShownWidth(line), line->fontMetrics().horizontalAdvance(typed))
+          << typed.toStdString();
+      QTest::keyClick(line, Qt::Key_Escape);
+    }
+  }
+  // A check list's text starts after its item's box, 15 pixels in.
+  for (QListWidget* list : window.findChildren<QListWidget*>()) {
+    for (int row = 0; row < list->count(); ++row) {
+      const QString text = list->item(row)->text();
+      EXPECT_LE(list->fontMetrics().horizontalAdvance(text),
+                list->visualItemRect(list->item(row)).width() - 15)
+          << text.toStdString();
+    }
   }
 }
 
