@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <QAbstractItemView>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDialog>
 #include <QGroupBox>
@@ -22,6 +25,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <QWheelEvent>
+
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -219,6 +223,17 @@ TEST_F(MainWindowTest, WindowPagesMenuAndGridsAreAsDesigned) {
   auto* list = Find<QListWidget>("CheckListBox1");
   EXPECT_EQ(list->count(), 18);
   EXPECT_EQ(list->visualItemRect(list->item(0)).height(), 11);
+}
+
+// Space acts on the current item of a focused list, which is marked so.
+TEST_F(MainWindowTest, TheFocusedCheckListItemIsMarked) {
+  auto* list = Find<QListWidget>("CheckListBox1");
+  list->setFocus();
+  list->setCurrentRow(summary_row::kTitle);
+  const QRect item = list->visualItemRect(list->item(summary_row::kTitle));
+  const QImage focused = list->viewport()->grab(item).toImage();
+  Find("Edit1")->setFocus();
+  EXPECT_NE(list->viewport()->grab(item).toImage(), focused);
 }
 
 TEST_F(MainWindowTest, ClickAndSpaceToggleAnItemAndBothGridsFollow) {
@@ -441,6 +456,51 @@ TEST_F(GridEditingTest, APickListOffersExactlyItsEntriesAndStillTakesTyping) {
   QTest::keyClick(Typed(editor), Qt::Key_Return);
   QTest::qWait(20);
   EXPECT_EQ(form.ValueListEditor1.Value(summary_row::kSecurity), "3");
+}
+
+TEST_F(GridEditingTest, TheRefusalNamesTheFirstCharacterCp932CannotHold) {
+  const std::pair<const char*, const char*> pasted[] = {
+      {"café", "U+00E9"},  {"Microsoft® Word", "U+00AE"}, {"© 2024", "U+00A9"},
+      {"100 €", "U+20AC"}, {"• 項目", "U+2022"},          {"日本 😀 é", "U+1F600"},
+  };
+  for (const auto& [text, name] : pasted) {
+    SCOPED_TRACE(text);
+    dialogs.Clear();
+    QWidget* editor = EditRow(summary_row::kTitle);
+    ASSERT_NE(editor, nullptr);
+    QApplication::clipboard()->setText(QString::fromUtf8(text));
+    QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(editor, Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClick(editor, Qt::Key_Return);
+    ASSERT_EQ(dialogs.ShownBoxes().size(), 1u);
+    EXPECT_EQ(dialogs.ShownBoxes()[0].text,
+              codepage::Cp932("「") + name +
+                  codepage::Cp932("」は使用できない文字です。エスケープキーで変更を取り消せます"));
+    QTest::keyClick(editor, Qt::Key_Escape);
+    EXPECT_EQ(form.ValueListEditor1.Value(summary_row::kTitle), "");
+  }
+}
+
+// Alt+Down opens a pick list, as F4 does; Tab leaves an editor for the next
+// control with one press, storing its text.
+TEST_F(GridEditingTest, AltDownOpensTheListAndTabMovesOnAtOnce) {
+  auto* grid = Find<QTableView>("ValueListEditor1");
+  auto* combo = qobject_cast<QComboBox*>(EditRow(summary_row::kSecurity));
+  ASSERT_NE(combo, nullptr);
+  QTest::keyClick(window.windowHandle(), Qt::Key_Down, Qt::AltModifier);
+  EXPECT_TRUE(combo->view()->isVisible());
+  EXPECT_EQ(grid->currentIndex().row(), summary_row::kSecurity);
+  QTest::keyClick(combo->view(), Qt::Key_Escape);
+  EXPECT_FALSE(combo->view()->isVisible());
+
+  QWidget* editor = EditRow(summary_row::kTitle);
+  ASSERT_NE(editor, nullptr);
+  QTest::keyClicks(editor, QStringLiteral("moved on"));
+  QTest::keyClick(window.windowHandle(), Qt::Key_Tab);
+  EXPECT_EQ(form.ValueListEditor1.Value(summary_row::kTitle), "moved on");
+  QWidget* next = Find("ValueListEditor5");
+  QWidget* focus = QApplication::focusWidget();
+  EXPECT_TRUE(focus == next || next->isAncestorOf(focus));
 }
 
 TEST_F(GridEditingTest, ReadOnlyRowsRefuseTheUserButShowWhatTheProgramWrites) {
