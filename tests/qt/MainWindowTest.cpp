@@ -33,6 +33,8 @@
 #include <type_traits>
 
 #include "app/TForm1.h"
+#include "commands/UpdateCommand.h"
+#include "commands/UpdateFixture.h"
 #include "grids/RowCatalogue.h"
 #include "platform/CodePage.h"
 #include "platform/ScriptedDialogs.h"
@@ -501,6 +503,51 @@ TEST_F(GridEditingTest, AltDownOpensTheListAndTabMovesOnAtOnce) {
   QWidget* next = Find("ValueListEditor5");
   QWidget* focus = QApplication::focusWidget();
   EXPECT_TRUE(focus == next || next->isAncestorOf(focus));
+}
+
+// 表示 fills the grids from a document; 変更 writes what was typed into the
+// one selected row, and the rest of the file stays as it was.
+TEST_F(GridEditingTest, ShowAndChangeADocument) {
+  fixture::ScratchDir dir;
+  test::SectionFixture docSummary(test::kDocSummaryFmtid);
+  docSummary.Add(1, test::I2(932)).Add(15, test::Lpstr("ACME"));
+  const std::string path =
+      testing::TestDocument(testing::SummaryWith("title", "author", 3), docSummary)
+          .WriteTo(dir, "shown.doc");
+  // 2001/02/03 04:05:06 in Tokyo.
+  const struct timespec times[2] = {{981140706, 0}, {981140706, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+  Type(Find("Edit1"), qt::FromNativePath(path));
+  QTest::mouseClick(Find("Button1"), Qt::LeftButton);
+  EXPECT_TRUE(dialogs.ShownBoxes().empty());
+  auto shown = [this](const char* grid, int row) {
+    return Find<QTableView>(grid)->model()->index(row, 1).data().toString();
+  };
+  EXPECT_EQ(shown("ValueListEditor1", summary_row::kTitle), QStringLiteral("title"));
+  EXPECT_EQ(shown("ValueListEditor1", summary_row::kAuthor), QStringLiteral("author"));
+  EXPECT_EQ(shown("ValueListEditor1", summary_row::kPageCount), QStringLiteral("3"));
+  EXPECT_EQ(shown("ValueListEditor5", 13), QStringLiteral("ACME"));
+  EXPECT_EQ(shown("ValueListEditor3", filetime_row::kLastWrite),
+            QStringLiteral("2001/02/03 04:05:06"));
+
+  for (CheckListBox* list : {&form.CheckListBox1, &form.CheckListBox2, &form.CheckListBox3}) {
+    for (int i = 0; i < list->Count(); ++i) list->SetChecked(i, false);
+  }
+  const std::string docSummaryBefore = testing::StreamOf(path, testing::kDocSummaryStream);
+  QWidget* editor = EditRow(summary_row::kAuthor);
+  ASSERT_NE(editor, nullptr);
+  QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+  Type(editor, QStringLiteral("新しい作成者"));
+  QTest::keyClick(editor, Qt::Key_Return);
+  QTest::qWait(20);
+  dialogs.QueueAnswer(true);
+  QTest::mouseClick(Find("Button2"), Qt::LeftButton);
+  ASSERT_EQ(dialogs.ShownBoxes().size(), 1u);
+  EXPECT_EQ(dialogs.ShownBoxes()[0].text, UpdateQuestion());
+  EXPECT_EQ(testing::StreamOf(path, testing::kSummaryStream),
+            test::BuildStream({testing::SummaryWith("title", codepage::Cp932("新しい作成者"), 3)}));
+  EXPECT_EQ(testing::StreamOf(path, testing::kDocSummaryStream), docSummaryBefore);
+  EXPECT_EQ(shown("ValueListEditor1", summary_row::kAuthor), QStringLiteral("新しい作成者"));
 }
 
 TEST_F(GridEditingTest, ReadOnlyRowsRefuseTheUserButShowWhatTheProgramWrites) {
