@@ -221,6 +221,12 @@ std::string Utf8ToCp932ForDisplay(std::string_view utf8) {
   return out;
 }
 
+std::string CodePointName(char32_t character) {
+  char name[16];
+  std::snprintf(name, sizeof name, "U+%04X", static_cast<unsigned>(character));
+  return name;
+}
+
 std::string Cp932(std::string_view utf8Literal) {
   // A form converts the same few dozen captions each time it is built, and
   // the command-line front end builds one per file. A literal keeps its

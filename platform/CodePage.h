@@ -57,6 +57,10 @@ inline std::string PathForMessage(std::string_view path) {
   return Utf8ToCp932ForDisplay(path);
 }
 
+// A character named by its code point, "U+00E9" or "U+1F600": the one way a
+// CP932 text can tell of a character CP932 cannot hold.
+std::string CodePointName(char32_t character);
+
 // The CP932 bytes of a text written in the source code, which is UTF-8. For
 // literals only: a character CP932 cannot hold is a programming error and
 // aborts.

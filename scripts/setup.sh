@@ -9,7 +9,7 @@ packages=(
   clang libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libgl-dev qt6-translations-l10n
-  fonts-ipafont-gothic
+  fonts-ipafont-gothic fonts-dejavu-extra
   xvfb xauth
   python3 python3-olefile libgsf-bin time
   # the icons and manual pages, and the checks of the desktop files

@@ -1,6 +1,13 @@
 #include "platform/controls/ValueListEditor.h"
 
+#include "platform/CodePage.h"
+
 namespace tavrin {
+
+std::string UnusableCharacterMessage(char32_t character) {
+  return codepage::Cp932("「") + codepage::CodePointName(character) +
+         codepage::Cp932("」は使用できない文字です。エスケープキーで変更を取り消せます");
+}
 
 ValueListEditor::ValueListEditor(std::string name, Control* parent, Rect bounds)
     : Control(std::move(name), parent, bounds) {}

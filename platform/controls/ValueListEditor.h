@@ -11,6 +11,11 @@
 
 namespace tavrin {
 
+// The CP932 text shown when the user tries to leave a cell holding a
+// character CP932 cannot hold. Being CP932 itself, it names the character by
+// its code point.
+std::string UnusableCharacterMessage(char32_t character);
+
 // The editing properties of one row.
 struct ItemProp {
   std::string editMask;               // CP932 template, empty for none

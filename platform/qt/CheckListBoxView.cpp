@@ -43,6 +43,12 @@ class SmallCheckDelegate : public QStyledItemDelegate {
                             : palette.color(QPalette::Disabled, QPalette::Text));
     painter->drawText(text.adjusted(1, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
                       index.data(Qt::DisplayRole).toString());
+    // Where Space will act: a dotted frame round the current item's text
+    // while the list has the focus, whatever the style draws for focus.
+    if (option.state & QStyle::State_HasFocus) {
+      painter->setPen(QPen(painter->pen().color(), 1, Qt::DotLine));
+      painter->drawRect(text.adjusted(0, 0, -1, -1));
+    }
     painter->restore();
   }
 };

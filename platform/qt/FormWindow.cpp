@@ -9,11 +9,14 @@
 #include <QFileInfo>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QScreen>
 #include <QUrl>
+#include <QWindow>
 
 #include "platform/CodePage.h"
 #include "platform/qt/QtText.h"
+#include "platform/qt/ValueListEditorView.h"
 #include "platform/qt/ViewBuilder.h"
 
 namespace tavrin::qt {
@@ -97,6 +100,9 @@ void FormWindow::Attach(Control& form, MainMenu* menu, std::function<bool()> clo
   setCentralWidget(client);
   BuildChildViews(form, client, dialogs_);
   adjustSize();
+  // A press is seen here before it reaches a widget and moves the focus.
+  create();
+  windowHandle()->installEventFilter(this);
 }
 
 void FormWindow::ShowCentred() {
@@ -107,7 +113,21 @@ void FormWindow::ShowCentred() {
   show();
 }
 
+bool FormWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == windowHandle() &&
+      (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick)) {
+    const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
+    if (!MayLeaveFocusedCell(childAt(at))) return true;
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
 void FormWindow::closeEvent(QCloseEvent* event) {
+  // The close query comes once the cell being edited has been left.
+  if (!MayLeaveFocusedCell()) {
+    event->ignore();
+    return;
+  }
   bool allow = false;
   RunHandler(dialogs_, [&] { allow = !closeQuery_ || closeQuery_(); });
   if (allow) {

@@ -17,7 +17,8 @@ class QDialog;
 namespace tavrin::qt {
 
 // The main window over a form's controls: its menu bar, its client area
-// with every control at its place, and the close query.
+// with every control at its place, and the close query. A click anywhere in
+// it, and closing it, first ask the cell being edited whether it may be left.
 class FormWindow : public QMainWindow {
  public:
   FormWindow(Dialogs& dialogs, QWidget* parent = nullptr);
@@ -40,6 +41,7 @@ class FormWindow : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   QDialog* DialogFor(Control& dialog);

@@ -13,9 +13,10 @@ QString Text(std::string_view cp932) {
   return FromCp932(std::string(cp932));
 }
 
-// Messages end their lines with CR LF; the box wants LF alone.
+// Messages end their lines with CR LF; the box wants LF alone. A character
+// the message could only name, the box shows.
 QString BoxText(std::string_view cp932) {
-  QString text = Text(cp932);
+  QString text = ShowNamedCharacters(Text(cp932));
   text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   return text;
 }

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QPalette>
+#include <QRegularExpression>
 #include <QStringList>
 
 #include "platform/CodePage.h"
@@ -24,6 +25,23 @@ std::optional<std::string> ToCp932(const QString& text, QString* bad) {
   return std::move(result.bytes);
 }
 
+QString ShowNamedCharacters(const QString& text) {
+  static const QRegularExpression kName(QStringLiteral("U\\+([0-9A-F]{4,6})(?![0-9A-F])"));
+  QString shown;
+  qsizetype copied = 0;
+  for (const QRegularExpressionMatch& name : kName.globalMatch(text)) {
+    const char32_t character = name.captured(1).toUInt(nullptr, 16);
+    if (character > 0x10FFFF || QChar::isSurrogate(character) || !QChar::isPrint(character)) {
+      continue;
+    }
+    const QString glyph = QString::fromUcs4(&character, 1);
+    if (ToCp932(glyph)) continue;
+    shown += text.mid(copied, name.capturedEnd() - copied) + QStringLiteral(" (") + glyph + u')';
+    copied = name.capturedEnd();
+  }
+  return shown + text.mid(copied);
+}
+
 QString FromNativePath(const std::string& path) {
   return QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())));
 }
@@ -36,7 +54,8 @@ std::string ToNativePath(const QString& path) {
 QFont ToQFont(const Font& font) {
   QFont qfont;
   QStringList families{FromCp932(font.name), QStringLiteral("MS PGothic"),
-                       QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic")};
+                       QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("IPAPGothic"),
+                       QStringLiteral("IPAGothic")};
   families.removeAll(QString());
   qfont.setFamilies(families);
   qfont.setPixelSize(font.pixelHeight);

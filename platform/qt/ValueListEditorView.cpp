@@ -3,11 +3,13 @@
 #include <QAbstractTableModel>
 #include <QApplication>
 #include <QComboBox>
+#include <QFocusEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QStyledItemDelegate>
 #include <QTimer>
 
@@ -117,6 +119,8 @@ class TitleHeader : public QHeaderView {
   ValueListEditor& grid_;
 };
 
+}  // namespace
+
 // Chooses the editor of a value cell from its row's properties: a drop-down
 // for a pick list (still open to typing), the masked editor for a template,
 // a plain line edit otherwise. Leaving an editor whose text cannot be stored
@@ -125,6 +129,10 @@ class CellDelegate : public QStyledItemDelegate {
  public:
   CellDelegate(ValueListEditorView& view, Dialogs& dialogs)
       : QStyledItemDelegate(&view), view_(view), dialogs_(dialogs) {}
+
+  // False, once the user has been told why, when the text of `editor`
+  // cannot be stored.
+  bool MayLeave(QWidget* editor) { return !Refuse(editor); }
 
   void paint(QPainter* painter, const QStyleOptionViewItem& option,
              const QModelIndex& index) const override {
@@ -180,7 +188,7 @@ class CellDelegate : public QStyledItemDelegate {
   }
 
   void setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex& index) const override {
-    QString problem;
+    std::string problem;
     std::optional<std::string> value = EditorValue(editor, &problem);
     if (!value) return;
     if (*value != view_.Grid().Value(index.row())) {
@@ -196,28 +204,61 @@ class CellDelegate : public QStyledItemDelegate {
  protected:
   bool eventFilter(QObject* object, QEvent* event) override {
     auto* editor = qobject_cast<QWidget*>(object);
-    if (editor == nullptr || refusing_) return QStyledItemDelegate::eventFilter(object, event);
-    bool leaving = event->type() == QEvent::FocusOut;
+    if (editor == nullptr) return QStyledItemDelegate::eventFilter(object, event);
+    // The refusal's box takes the focus from the editor: that is no way out,
+    // and the editor must still be there when the box has gone.
+    if (refusing_) return false;
     if (event->type() == QEvent::KeyPress) {
-      int key = static_cast<QKeyEvent*>(event)->key();
-      leaving = key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Tab ||
-                key == Qt::Key_Backtab || key == Qt::Key_Up || key == Qt::Key_Down;
-      if (key == Qt::Key_Up || key == Qt::Key_Down) {
-        if (!Refuse(editor)) MoveCurrent(key == Qt::Key_Up ? -1 : 1);
-        return true;
+      if (std::optional<bool> taken = KeyPressed(editor, *static_cast<QKeyEvent*>(event))) {
+        return *taken;
+      }
+    } else if (event->type() == QEvent::FocusOut) {
+      switch (static_cast<QFocusEvent*>(event)->reason()) {
+        case Qt::ActiveWindowFocusReason:  // another window, a message box
+        case Qt::PopupFocusReason:         // a drop-down list or a menu over the editor
+          // The user comes back to the editor as it was.
+          return false;
+        default:
+          if (Refuse(editor)) return true;
       }
     }
-    if (event->type() == QEvent::FocusOut) {
-      // A drop-down list of our own takes the focus without leaving the cell.
-      if (auto* combo = qobject_cast<QComboBox*>(editor); combo && combo->view()->isVisible()) {
-        return QStyledItemDelegate::eventFilter(object, event);
-      }
-    }
-    if (leaving && Refuse(editor)) return true;
     return QStyledItemDelegate::eventFilter(object, event);
   }
 
  private:
+  // The keys that leave the cell. Whether the key was taken, or nothing for
+  // the default handling (Enter stores, Escape restores).
+  std::optional<bool> KeyPressed(QWidget* editor, const QKeyEvent& key) {
+    const Qt::KeyboardModifiers modifiers = key.modifiers();
+    switch (key.key()) {
+      case Qt::Key_Up:
+      case Qt::Key_Down:
+        // Alt+Down opens a pick list, as F4 does.
+        if (modifiers & Qt::AltModifier) return std::nullopt;
+        if (!Refuse(editor)) MoveCurrent(key.key() == Qt::Key_Up ? -1 : 1);
+        return true;
+      case Qt::Key_Tab:
+      case Qt::Key_Backtab: {
+        if (Refuse(editor)) return true;
+        // Ctrl+Tab belongs to the pages.
+        if (modifiers & Qt::ControlModifier) return false;
+        // Tab leaves the grid for the next control, as it would with no
+        // editor open; the editor stores its text as the focus goes.
+        const bool forward = key.key() == Qt::Key_Tab && !(modifiers & Qt::ShiftModifier);
+        if (QWidget* next = view_.NextControl(forward)) {
+          next->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+        }
+        return true;
+      }
+      case Qt::Key_Return:
+      case Qt::Key_Enter:
+        if (Refuse(editor)) return true;
+        return std::nullopt;
+      default:
+        return std::nullopt;
+    }
+  }
+
   static MaskedLineEdit* MaskedOf(QWidget* editor) {
     if (auto* combo = qobject_cast<QComboBox*>(editor)) {
       return dynamic_cast<MaskedLineEdit*>(combo->lineEdit());
@@ -225,10 +266,11 @@ class CellDelegate : public QStyledItemDelegate {
     return dynamic_cast<MaskedLineEdit*>(editor);
   }
 
-  static std::optional<std::string> EditorValue(QWidget* editor, QString* problem) {
+  // The text to store, or nothing with `problem` (CP932) saying why not.
+  static std::optional<std::string> EditorValue(QWidget* editor, std::string* problem) {
     if (MaskedLineEdit* masked = MaskedOf(editor)) {
       std::optional<std::string> text = masked->Commit();
-      if (!text) *problem = FromCp932(EditMaskRefusalMessage());
+      if (!text) *problem = EditMaskRefusalMessage();
       return text;
     }
     QString text;
@@ -239,23 +281,25 @@ class CellDelegate : public QStyledItemDelegate {
     }
     QString bad;
     std::optional<std::string> bytes = ToCp932(text, &bad);
-    if (!bytes) {
-      *problem = QStringLiteral("「%1」は使用できない文字です。エスケープキーで変更を取り消せます")
-                     .arg(bad);
-    }
+    if (!bytes) *problem = UnusableCharacterMessage(static_cast<char32_t>(bad.toUcs4().value(0)));
     return bytes;
   }
 
   // True when the editor's text cannot be stored: the user hears and reads
   // why, and the editor keeps the focus.
   bool Refuse(QWidget* editor) {
-    QString problem;
+    std::string problem;
     if (EditorValue(editor, &problem)) return false;
+    // The box runs an event loop of its own, in which anything may happen
+    // to the editor and to the grid it belongs to.
+    QPointer<CellDelegate> alive(this);
+    QPointer<QWidget> kept(editor);
     refusing_ = true;
     QApplication::beep();
-    dialogs_.Message(ToCp932(problem).value_or(EditMaskRefusalMessage()));
+    dialogs_.Message(problem);
+    if (!alive) return true;
     refusing_ = false;
-    editor->setFocus();
+    if (kept) kept->setFocus();
     return true;
   }
 
@@ -270,14 +314,15 @@ class CellDelegate : public QStyledItemDelegate {
   bool refusing_ = false;
 };
 
-}  // namespace
-
 ValueListEditorView::ValueListEditorView(ValueListEditor& grid, Dialogs& dialogs, QWidget* parent)
-    : QTableView(parent), grid_(grid), model_(new ValueListModel(grid, this)) {
+    : QTableView(parent),
+      grid_(grid),
+      model_(new ValueListModel(grid, this)),
+      delegate_(new CellDelegate(*this, dialogs)) {
   setObjectName(QString::fromStdString(grid.Name()));
   setHorizontalHeader(new TitleHeader(grid, this));
   setModel(model_);
-  setItemDelegate(new CellDelegate(*this, dialogs));
+  setItemDelegate(delegate_);
   verticalHeader()->hide();
   verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   verticalHeader()->setDefaultSectionSize(grid.DefaultRowHeight());
@@ -326,6 +371,22 @@ void ValueListEditorView::currentChanged(const QModelIndex& current, const QMode
   }
 }
 
+QModelIndex ValueListEditorView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+  // The keys an editor leaves to the grid (Page Down, Ctrl+End...) move to
+  // another cell, which is leaving this one.
+  if (state() == EditingState && !MayLeaveFocusedCell(this)) return currentIndex();
+  return QTableView::moveCursor(action, modifiers);
+}
+
+QWidget* ValueListEditorView::NextControl(bool forward) {
+  for (QWidget* next = this;;) {
+    next = forward ? next->nextInFocusChain() : next->previousInFocusChain();
+    if (next == this) return nullptr;
+    if (isAncestorOf(next) || next->focusProxy() != nullptr) continue;
+    if ((next->focusPolicy() & Qt::TabFocus) && next->isVisible() && next->isEnabled()) return next;
+  }
+}
+
 void ValueListEditorView::mousePressEvent(QMouseEvent* event) {
   QModelIndex index = indexAt(event->position().toPoint());
   if (index.isValid() && index.column() == 0) {
@@ -346,6 +407,19 @@ void ValueListEditorView::focusInEvent(QFocusEvent* event) {
 void ValueListEditorView::focusOutEvent(QFocusEvent* event) {
   QTableView::focusOutEvent(event);
   viewport()->update();
+}
+
+bool MayLeaveFocusedCell(const QWidget* target) {
+  // An open editor is a child of its grid's viewport.
+  for (QWidget* editor = QApplication::focusWidget(); editor != nullptr;
+       editor = editor->parentWidget()) {
+    QWidget* viewport = editor->parentWidget();
+    auto* view = viewport ? dynamic_cast<ValueListEditorView*>(viewport->parentWidget()) : nullptr;
+    if (view == nullptr || view->viewport() != viewport) continue;
+    if (target != nullptr && (target == editor || editor->isAncestorOf(target))) return true;
+    return view->delegate_->MayLeave(editor);
+  }
+  return true;
 }
 
 }  // namespace tavrin::qt

@@ -7,7 +7,9 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProxyStyle>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 
 #include "platform/controls/Button.h"
@@ -28,6 +30,39 @@
 
 namespace tavrin::qt {
 namespace {
+
+// The classic check box: a 13-pixel box and a 4-pixel gap. A date-set box
+// is 89 pixels wide and "最終更新日時" takes 72 in the 12-pixel font, as six
+// ideographs do in any Japanese face; the toolkit's own style would keep 20
+// for its box and gap.
+class ClassicCheckStyle : public QProxyStyle {
+ public:
+  int pixelMetric(PixelMetric metric, const QStyleOption* option,
+                  const QWidget* widget) const override {
+    switch (metric) {
+      case PM_IndicatorWidth:
+      case PM_IndicatorHeight:
+        return 13;
+      case PM_CheckBoxLabelSpacing:
+        return 4;
+      default:
+        return QProxyStyle::pixelMetric(metric, option, widget);
+    }
+  }
+};
+
+// The wheel over the page tabs turns the pages; like a click on a tab, it
+// first asks the cell being edited whether it may be left.
+class PageWheelGuard : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Wheel && !MayLeaveFocusedCell()) return true;
+    return QObject::eventFilter(watched, event);
+  }
+};
 
 void Place(QWidget* widget, const Control& control) {
   const Rect& r = control.Bounds();
@@ -61,6 +96,9 @@ QWidget* ButtonView(Button& button, QWidget* parent, Dialogs& dialogs) {
 
 QWidget* CheckBoxView(CheckBox& box, QWidget* parent, Dialogs& dialogs) {
   auto* view = new QCheckBox(FromCp932(box.Caption()), parent);
+  auto* style = new ClassicCheckStyle;
+  style->setParent(view);
+  view->setStyle(style);
   view->setChecked(box.Checked());
   QObject::connect(view, &QCheckBox::clicked, view, [&box, &dialogs](bool checked) {
     RunHandler(dialogs, [&] { box.SetChecked(checked); });
@@ -108,6 +146,7 @@ QWidget* PageControlView(PageControl& pages, QWidget* parent, Dialogs& dialogs) 
     BuildChildViews(*sheet, page, dialogs);
   }
   view->setCurrentIndex(pages.ActivePageIndex());
+  view->tabBar()->installEventFilter(new PageWheelGuard(view));
   QObject::connect(view, &QTabWidget::currentChanged, view, [&pages](int index) {
     if (pages.ActivePageIndex() != index) pages.SetActivePageIndex(index);
   });

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <QAbstractItemView>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDialog>
 #include <QDropEvent>
@@ -11,22 +14,35 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMimeData>
+#include <QPointer>
 #include <QPushButton>
+#include <QStyleOptionButton>
+#include <QStyleOptionGroupBox>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QWheelEvent>
+
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <optional>
+#include <type_traits>
 
 #include "app/TForm1.h"
+#include "commands/UpdateCommand.h"
+#include "commands/UpdateFixture.h"
 #include "grids/RowCatalogue.h"
 #include "platform/CodePage.h"
 #include "platform/ScriptedDialogs.h"
 #include "platform/controls/EditMask.h"
 #include "platform/qt/FormWindow.h"
+#include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtText.h"
 #include "platform/qt/Translation.h"
 #include "qt/QtTestEnvironment.h"
@@ -35,15 +51,21 @@
 namespace tavrin {
 namespace {
 
-class MainWindowTest : public ::testing::Test {
+// The main window over a fresh form, shown and active, with the dialogs
+// given: scripted boxes for most tests, real modal ones where the box's own
+// event loop is what is tested.
+template <typename DialogsType>
+class FormWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    if constexpr (std::is_same_v<DialogsType, qt::QtDialogs>) dialogs.SetParent(&window);
     form.FormCreate();
     form.AttachAboutBox(about);
     host.SetWindow(&window);
     window.Attach(form, &form.MainMenu1, [this] { return form.FormCloseQuery(); });
     window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
   }
 
   template <typename T = QWidget>
@@ -59,12 +81,43 @@ class MainWindowTest : public ::testing::Test {
     return {rect.left() + 5, rect.center().y()};
   }
 
-  ScriptedDialogs dialogs{"tavrin"};
+  // Selects `row` of a grid's set in `list` and puts the cursor into its
+  // value; the grid's page must be showing.
+  QWidget* EditCell(const char* gridName, CheckListBox& list, int row) {
+    if (!list.Checked(row)) list.UserToggle(row);
+    QTableView* grid = Find<QTableView>(gridName);
+    grid->setFocus();
+    grid->setCurrentIndex({});
+    grid->setCurrentIndex(grid->model()->index(row, 1));
+    QTest::qWait(20);
+    QWidget* editor = grid->findChild<QWidget*>(QStringLiteral("CellEditor"));
+    EXPECT_NE(editor, nullptr);
+    if (editor != nullptr) editor->setFocus();
+    return editor;
+  }
+  // The same on the Summary set of the target page.
+  QWidget* EditRow(int row) { return EditCell("ValueListEditor1", form.CheckListBox1, row); }
+  // Key presses carrying `text`, as an input method delivers characters that
+  // no key names.
+  static void Type(QWidget* widget, const QString& text) {
+    for (QChar ch : text) {
+      QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(ch));
+      QApplication::sendEvent(widget, &press);
+    }
+  }
+  static QWidget* Typed(QWidget* editor) {
+    if (auto* combo = qobject_cast<QComboBox*>(editor)) return combo->lineEdit();
+    return editor;
+  }
+
+  DialogsType dialogs{"tavrin"};
   qt::QtWindowHost host;
   TForm1 form{dialogs, host, "/opt/tavrin/tavrin"};
   TAboutBox about;
   qt::FormWindow window{dialogs};  // last: its views go before the controls
 };
+
+class MainWindowTest : public FormWindowTest<ScriptedDialogs> {};
 
 struct Placed {
   const char* name;
@@ -177,6 +230,17 @@ TEST_F(MainWindowTest, WindowPagesMenuAndGridsAreAsDesigned) {
   EXPECT_EQ(list->visualItemRect(list->item(0)).height(), 11);
 }
 
+// Space acts on the current item of a focused list, which is marked so.
+TEST_F(MainWindowTest, TheFocusedCheckListItemIsMarked) {
+  auto* list = Find<QListWidget>("CheckListBox1");
+  list->setFocus();
+  list->setCurrentRow(summary_row::kTitle);
+  const QRect item = list->visualItemRect(list->item(summary_row::kTitle));
+  const QImage focused = list->viewport()->grab(item).toImage();
+  Find("Edit1")->setFocus();
+  EXPECT_NE(list->viewport()->grab(item).toImage(), focused);
+}
+
 TEST_F(MainWindowTest, ClickAndSpaceToggleAnItemAndBothGridsFollow) {
   auto* list = Find<QListWidget>("CheckListBox1");
   const int title = summary_row::kTitle;
@@ -213,25 +277,150 @@ TEST_F(MainWindowTest, DisabledItemsToggleNeitherByMouseNorByKeyboard) {
   }
 }
 
-class GridEditingTest : public MainWindowTest {
- protected:
-  // Selects `row` of the Summary set and puts the cursor into its value.
-  QWidget* EditRow(int row) {
-    form.CheckListBox1.UserToggle(row);
-    auto* grid = Find<QTableView>("ValueListEditor1");
-    grid->setFocus();
-    grid->setCurrentIndex(grid->model()->index(row, 1));
-    QTest::qWait(20);
-    QWidget* editor = grid->findChild<QWidget*>(QStringLiteral("CellEditor"));
-    EXPECT_NE(editor, nullptr);
-    if (editor != nullptr) editor->setFocus();
-    return editor;
+// The widest text of the form `pattern`, each "0" or "9" standing for a
+// digit: digits are tried in every place, as a face need not give them all
+// one width.
+QString Widest(const QString& pattern, const QFontMetrics& metrics) {
+  QString widest;
+  for (char digit = '0'; digit <= '9'; ++digit) {
+    QString value = pattern;
+    value.replace(u'0', QChar::fromLatin1(digit)).replace(u'9', QChar::fromLatin1(digit));
+    if (metrics.horizontalAdvance(value) > metrics.horizontalAdvance(widest)) widest = value;
   }
-  static QWidget* Typed(QWidget* editor) {
-    if (auto* combo = qobject_cast<QComboBox*>(editor)) return combo->lineEdit();
-    return editor;
+  return widest;
+}
+
+// The widest value a cell of each kind of row shows; nothing for free text.
+QString WidestValue(ShownAs kind, const QFontMetrics& metrics) {
+  switch (kind) {
+    case ShownAs::kDateTime:
+      return Widest(QStringLiteral("0000/00/00 00:00:00"), metrics);
+    case ShownAs::kDuration:
+      return Widest(QStringLiteral("00:00:00 & 0000日"), metrics);
+    case ShownAs::kInteger:
+      return Widest(QStringLiteral("-0000000000"), metrics);
+    case ShownAs::kYesNo: {
+      const QString yes = QStringLiteral("はい"), no = QStringLiteral("いいえ");
+      return metrics.horizontalAdvance(yes) > metrics.horizontalAdvance(no) ? yes : no;
+    }
+    case ShownAs::kText:
+    case ShownAs::kAlwaysEmpty:
+      break;
   }
-};
+  return {};
+}
+
+// How much of a line edit's text shows: all of it when nothing is scrolled
+// out of view. The scroll follows the cursor when the box paints.
+int ShownWidth(QLineEdit* line) {
+  auto caret = [line] {
+    line->grab();
+    return line->inputMethodQuery(Qt::ImCursorRectangle).toRect().left();
+  };
+  line->setCursorPosition(0);
+  const int start = caret();
+  line->end(false);
+  return caret() - start;
+}
+
+// At 96 dpi, with the fonts the layout asks for, every caption fits its
+// control and the widest value of each kind of row fits its cell, painted
+// and in its editor.
+TEST_F(MainWindowTest, EveryCaptionAndTheWidestValueOfEachRowFit) {
+  ASSERT_EQ(window.logicalDpiX(), 96);
+  for (QPushButton* button : window.findChildren<QPushButton*>()) {
+    QStyleOptionButton option;
+    option.initFrom(button);
+    option.text = button->text();
+    const QRect room =
+        button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
+    EXPECT_LE(button->fontMetrics().horizontalAdvance(button->text()), room.width())
+        << button->objectName().toStdString();
+  }
+  for (QCheckBox* box : window.findChildren<QCheckBox*>()) {
+    QStyleOptionButton option;
+    option.initFrom(box);
+    option.text = box->text();
+    const QRect room = box->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, box);
+    EXPECT_LE(box->fontMetrics().horizontalAdvance(box->text()), room.width())
+        << box->objectName().toStdString() << " " << room.width();
+  }
+  for (QGroupBox* group : window.findChildren<QGroupBox*>()) {
+    QStyleOptionGroupBox option;
+    option.initFrom(group);
+    option.text = group->title();
+    option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
+    option.textAlignment = group->alignment();
+    const QRect label = group->style()->subControlRect(QStyle::CC_GroupBox, &option,
+                                                       QStyle::SC_GroupBoxLabel, group);
+    EXPECT_GE(label.width(), group->fontMetrics().horizontalAdvance(group->title()));
+    EXPECT_TRUE(group->rect().contains(label)) << group->objectName().toStdString();
+  }
+  // Labels size themselves; each must end before the control beside it.
+  EXPECT_LT(Find("Label1")->geometry().right(), Find("GroupBox7")->x());
+  EXPECT_LE(Find("Label1")->geometry().bottom(), Find("PageControl1")->y());
+  EXPECT_LT(Find("Label2")->geometry().right(), Find("Edit1")->x());
+
+  // A cell's text starts 2 pixels in; its last pixel column is a grid line.
+  struct Grid {
+    const char* name;
+    int page;
+    ValueListEditor& control;
+    CheckListBox& list;
+    RowSet set;
+  };
+  const Grid grids[] = {
+      {"ValueListEditor1", 0, form.ValueListEditor1, form.CheckListBox1, RowSet::kSummary},
+      {"ValueListEditor5", 0, form.ValueListEditor5, form.CheckListBox3, RowSet::kDocSummary},
+      {"ValueListEditor3", 0, form.ValueListEditor3, form.CheckListBox2, RowSet::kFileTime},
+      {"ValueListEditor2", 1, form.ValueListEditor2, form.CheckListBox1, RowSet::kSummary},
+      {"ValueListEditor6", 1, form.ValueListEditor6, form.CheckListBox3, RowSet::kDocSummary},
+      {"ValueListEditor4", 1, form.ValueListEditor4, form.CheckListBox2, RowSet::kFileTime},
+  };
+  for (const auto& [name, page, control, list, set] : grids) {
+    SCOPED_TRACE(name);
+    Find<QTabWidget>("PageControl1")->setCurrentIndex(page);
+    auto* grid = Find<QTableView>(name);
+    const QFontMetrics metrics(grid->font());
+    EXPECT_LE(metrics.height(), grid->rowHeight(0) - 1 - 2);
+    for (int column : {0, 1}) {
+      const int room = grid->columnWidth(column) - 1 - 2;
+      EXPECT_LE(
+          metrics.horizontalAdvance(grid->model()->headerData(column, Qt::Horizontal).toString()),
+          room);
+    }
+    for (int row = 0; row < grid->model()->rowCount(); ++row) {
+      const QString key = grid->model()->index(row, 0).data().toString();
+      EXPECT_LE(metrics.horizontalAdvance(key), grid->columnWidth(0) - 1 - 2) << key.toStdString();
+      const QString widest = WidestValue(Rows(set)[static_cast<std::size_t>(row)].shownAs, metrics);
+      if (widest.isEmpty()) continue;
+      EXPECT_LE(metrics.horizontalAdvance(widest), grid->columnWidth(1) - 1 - 2)
+          << widest.toStdString();
+      // An editor with a template holds only what the template takes.
+      const std::string& mask = control.ItemProps(row).editMask;
+      const QString typed = mask.empty() ? widest : Widest(qt::FromCp932(mask), metrics);
+      control.SetValueAt(row, *qt::ToCp932(typed));
+      QWidget* editor = EditCell(name, list, row);
+      if (editor == nullptr) continue;
+      auto* line = qobject_cast<QLineEdit*>(Typed(editor));
+      EXPECT_EQ(line->text(), typed);
+      EXPECT_EQ(ShownWidth(line), line->fontMetrics().horizontalAdvance(typed))
+          << typed.toStdString();
+      QTest::keyClick(line, Qt::Key_Escape);
+    }
+  }
+  // A check list's text starts after its item's box, 15 pixels in.
+  for (QListWidget* list : window.findChildren<QListWidget*>()) {
+    for (int row = 0; row < list->count(); ++row) {
+      const QString text = list->item(row)->text();
+      EXPECT_LE(list->fontMetrics().horizontalAdvance(text),
+                list->visualItemRect(list->item(row)).width() - 15)
+          << text.toStdString();
+    }
+  }
+}
+
+class GridEditingTest : public MainWindowTest {};
 
 TEST_F(GridEditingTest, TypingADateThroughTheMaskedEditor) {
   QWidget* editor = EditRow(summary_row::kLastPrinted);
@@ -274,6 +463,96 @@ TEST_F(GridEditingTest, APickListOffersExactlyItsEntriesAndStillTakesTyping) {
   EXPECT_EQ(form.ValueListEditor1.Value(summary_row::kSecurity), "3");
 }
 
+TEST_F(GridEditingTest, TheRefusalNamesTheFirstCharacterCp932CannotHold) {
+  const std::pair<const char*, const char*> pasted[] = {
+      {"café", "U+00E9"},  {"Microsoft® Word", "U+00AE"}, {"© 2024", "U+00A9"},
+      {"100 €", "U+20AC"}, {"• 項目", "U+2022"},          {"日本 😀 é", "U+1F600"},
+  };
+  for (const auto& [text, name] : pasted) {
+    SCOPED_TRACE(text);
+    dialogs.Clear();
+    QWidget* editor = EditRow(summary_row::kTitle);
+    ASSERT_NE(editor, nullptr);
+    QApplication::clipboard()->setText(QString::fromUtf8(text));
+    QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(editor, Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClick(editor, Qt::Key_Return);
+    ASSERT_EQ(dialogs.ShownBoxes().size(), 1u);
+    EXPECT_EQ(dialogs.ShownBoxes()[0].text,
+              codepage::Cp932("「") + name +
+                  codepage::Cp932("」は使用できない文字です。エスケープキーで変更を取り消せます"));
+    QTest::keyClick(editor, Qt::Key_Escape);
+    EXPECT_EQ(form.ValueListEditor1.Value(summary_row::kTitle), "");
+  }
+}
+
+// Alt+Down opens a pick list, as F4 does; Tab leaves an editor for the next
+// control with one press, storing its text.
+TEST_F(GridEditingTest, AltDownOpensTheListAndTabMovesOnAtOnce) {
+  auto* grid = Find<QTableView>("ValueListEditor1");
+  auto* combo = qobject_cast<QComboBox*>(EditRow(summary_row::kSecurity));
+  ASSERT_NE(combo, nullptr);
+  QTest::keyClick(window.windowHandle(), Qt::Key_Down, Qt::AltModifier);
+  EXPECT_TRUE(combo->view()->isVisible());
+  EXPECT_EQ(grid->currentIndex().row(), summary_row::kSecurity);
+  QTest::keyClick(combo->view(), Qt::Key_Escape);
+  EXPECT_FALSE(combo->view()->isVisible());
+
+  QWidget* editor = EditRow(summary_row::kTitle);
+  ASSERT_NE(editor, nullptr);
+  QTest::keyClicks(editor, QStringLiteral("moved on"));
+  QTest::keyClick(window.windowHandle(), Qt::Key_Tab);
+  EXPECT_EQ(form.ValueListEditor1.Value(summary_row::kTitle), "moved on");
+  QWidget* next = Find("ValueListEditor5");
+  QWidget* focus = QApplication::focusWidget();
+  EXPECT_TRUE(focus == next || next->isAncestorOf(focus));
+}
+
+// 表示 fills the grids from a document; 変更 writes what was typed into the
+// one selected row, and the rest of the file stays as it was.
+TEST_F(GridEditingTest, ShowAndChangeADocument) {
+  fixture::ScratchDir dir;
+  test::SectionFixture docSummary(test::kDocSummaryFmtid);
+  docSummary.Add(1, test::I2(932)).Add(15, test::Lpstr("ACME"));
+  const std::string path =
+      testing::TestDocument(testing::SummaryWith("title", "author", 3), docSummary)
+          .WriteTo(dir, "shown.doc");
+  // 2001/02/03 04:05:06 in Tokyo.
+  const struct timespec times[2] = {{981140706, 0}, {981140706, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+  Type(Find("Edit1"), qt::FromNativePath(path));
+  QTest::mouseClick(Find("Button1"), Qt::LeftButton);
+  EXPECT_TRUE(dialogs.ShownBoxes().empty());
+  auto shown = [this](const char* grid, int row) {
+    return Find<QTableView>(grid)->model()->index(row, 1).data().toString();
+  };
+  EXPECT_EQ(shown("ValueListEditor1", summary_row::kTitle), QStringLiteral("title"));
+  EXPECT_EQ(shown("ValueListEditor1", summary_row::kAuthor), QStringLiteral("author"));
+  EXPECT_EQ(shown("ValueListEditor1", summary_row::kPageCount), QStringLiteral("3"));
+  EXPECT_EQ(shown("ValueListEditor5", 13), QStringLiteral("ACME"));
+  EXPECT_EQ(shown("ValueListEditor3", filetime_row::kLastWrite),
+            QStringLiteral("2001/02/03 04:05:06"));
+
+  for (CheckListBox* list : {&form.CheckListBox1, &form.CheckListBox2, &form.CheckListBox3}) {
+    for (int i = 0; i < list->Count(); ++i) list->SetChecked(i, false);
+  }
+  const std::string docSummaryBefore = testing::StreamOf(path, testing::kDocSummaryStream);
+  QWidget* editor = EditRow(summary_row::kAuthor);
+  ASSERT_NE(editor, nullptr);
+  QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+  Type(editor, QStringLiteral("新しい作成者"));
+  QTest::keyClick(editor, Qt::Key_Return);
+  QTest::qWait(20);
+  dialogs.QueueAnswer(true);
+  QTest::mouseClick(Find("Button2"), Qt::LeftButton);
+  ASSERT_EQ(dialogs.ShownBoxes().size(), 1u);
+  EXPECT_EQ(dialogs.ShownBoxes()[0].text, UpdateQuestion());
+  EXPECT_EQ(testing::StreamOf(path, testing::kSummaryStream),
+            test::BuildStream({testing::SummaryWith("title", codepage::Cp932("新しい作成者"), 3)}));
+  EXPECT_EQ(testing::StreamOf(path, testing::kDocSummaryStream), docSummaryBefore);
+  EXPECT_EQ(shown("ValueListEditor1", summary_row::kAuthor), QStringLiteral("新しい作成者"));
+}
+
 TEST_F(GridEditingTest, ReadOnlyRowsRefuseTheUserButShowWhatTheProgramWrites) {
   auto* grid = Find<QTableView>("ValueListEditor1");
   form.ValueListEditor1.SetValueAt(summary_row::kTitle, "abc");
@@ -282,6 +561,115 @@ TEST_F(GridEditingTest, ReadOnlyRowsRefuseTheUserButShowWhatTheProgramWrites) {
   EXPECT_FALSE(grid->model()->flags(title) & Qt::ItemIsEditable);
   EXPECT_FALSE(grid->model()->setData(title, QStringLiteral("x")));
   EXPECT_EQ(form.ValueListEditor1.Value(summary_row::kTitle), "abc");
+}
+
+// Closes each message box that opens with its only button, or with its
+// escape button when it asks a question, once the box is the active window:
+// by then its opening has taken the focus from the window. Keeps each text.
+class BoxCloser {
+ public:
+  BoxCloser() {
+    QObject::connect(&timer_, &QTimer::timeout, [this] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box == nullptr || QApplication::activeWindow() != box) return;
+      texts_ << box->text();
+      QList<QAbstractButton*> buttons = box->buttons();
+      (buttons.size() == 1 ? buttons.front() : box->escapeButton())->click();
+    });
+    timer_.start(0);
+  }
+  const QStringList& Texts() const { return texts_; }
+
+ private:
+  QTimer timer_;
+  QStringList texts_;
+};
+
+class RealBoxTest : public FormWindowTest<qt::QtDialogs> {
+ protected:
+  // Input as the window system delivers it, focus changes and all.
+  void Click(QWidget* widget, QPoint at) {
+    QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {}, widget->mapTo(&window, at));
+  }
+  void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+    QTest::keyClick(window.windowHandle(), key, modifiers);
+  }
+};
+
+// Every way out of a cell whose text cannot be stored shows the refusal
+// once and leaves the user in the editor with the text as typed, until
+// Escape gives the cell back its value.
+TEST_F(RealBoxTest, EveryWayOutOfARefusedCellRefusesOnceAndKeepsTheEditor) {
+  struct Refused {
+    int row;
+    const char* typed;
+    QString shown;  // what the editor holds once typed
+    QString message;
+  };
+  const QString unfinished = qt::FromCp932(EditMaskRefusalMessage());
+  const Refused cells[] = {
+      {summary_row::kCreated, "2024", QStringLiteral("2024/__/__ __:__:__"), unfinished},
+      {summary_row::kEditTime, "1", QStringLiteral("1_:__:__ & ____日"), unfinished},
+      {summary_row::kTitle, "café", QStringLiteral("café"),
+       QStringLiteral("「U+00E9 (é)」は使用できない文字です。エスケープキーで変更を取り消せます")},
+  };
+  auto* grid = Find<QTableView>("ValueListEditor1");
+  auto* pages = Find<QTabWidget>("PageControl1");
+  auto* tabs = pages->findChild<QTabBar*>();
+  const std::pair<const char*, std::function<void()>> waysOut[] = {
+      {"Enter", [&] { Key(Qt::Key_Return); }},
+      {"Tab", [&] { Key(Qt::Key_Tab); }},
+      {"Shift+Tab", [&] { Key(Qt::Key_Backtab, Qt::ShiftModifier); }},
+      {"Up", [&] { Key(Qt::Key_Up); }},
+      {"Down", [&] { Key(Qt::Key_Down); }},
+      {"click on another cell",
+       [&] {
+         QModelIndex other = grid->model()->index(summary_row::kAuthor, 1);
+         Click(grid->viewport(), grid->visualRect(other).center());
+       }},
+      {"click on a button",
+       [&] {
+         Click(Find("Button1"), {10, 10});
+       }},
+      {"Page Down", [&] { Key(Qt::Key_PageDown); }},
+      {"click on another page's tab", [&] { Click(tabs, tabs->tabRect(1).center()); }},
+      {"Ctrl+Tab", [&] { Key(Qt::Key_Tab, Qt::ControlModifier); }},
+      {"the wheel over the page tabs",
+       [&] {
+         const QPointF at = tabs->tabRect(0).center();
+         QWheelEvent wheel(at, tabs->mapToGlobal(at), {}, {0, -120}, Qt::NoButton, Qt::NoModifier,
+                           Qt::NoScrollPhase, false);
+         QApplication::sendEvent(tabs, &wheel);
+       }},
+      {"closing the window", [&] { window.close(); }},
+  };
+  for (const Refused& cell : cells) {
+    const std::string before = form.ValueListEditor1.Value(cell.row);
+    for (const auto& [way, leave] : waysOut) {
+      SCOPED_TRACE(std::string(way) + " from row " + std::to_string(cell.row));
+      QPointer<QWidget> editor = EditRow(cell.row);
+      ASSERT_TRUE(editor);
+      QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+      Type(editor, QString::fromUtf8(cell.typed));
+      std::optional<BoxCloser> closer(std::in_place);
+      leave();
+      QStringList texts = closer->Texts();
+      closer.reset();
+      EXPECT_EQ(texts, QStringList{cell.message});
+      // As a window manager does once the box has gone.
+      window.activateWindow();
+      ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+      ASSERT_TRUE(editor);
+      EXPECT_TRUE(editor->isVisible());
+      EXPECT_EQ(QApplication::focusWidget(), editor.data());
+      EXPECT_EQ(qobject_cast<QLineEdit*>(editor.data())->text(), cell.shown);
+      EXPECT_EQ(grid->currentIndex().row(), cell.row);
+      EXPECT_EQ(pages->currentIndex(), 0);
+      EXPECT_TRUE(window.isVisible());
+      Key(Qt::Key_Escape);
+      EXPECT_EQ(form.ValueListEditor1.Value(cell.row), before);
+    }
+  }
 }
 
 TEST_F(MainWindowTest, TheAboutBoxOpensModallyClosesWithEnterAndOpensAgain) {

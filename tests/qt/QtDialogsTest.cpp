@@ -75,5 +75,18 @@ TEST(QtDialogs, BoxesHaveTheirCaptionsIconsButtonsAndAnswers) {
   EXPECT_EQ(error.caption, QStringLiteral("tavrin"));
 }
 
+// A message can only name a character CP932 lacks; the box shows it too.
+TEST(QtDialogs, ACharacterAMessageCanOnlyNameIsShownBesideItsName) {
+  QtDialogs dialogs("tavrin");
+  SeenBox seen = Inspect(
+      [&] {
+        dialogs.Message(
+            codepage::Cp932("「U+00E9」 U+1F600\r\nU+0041 U+D800 U+200B U+110000 U+00e9"));
+      },
+      Qt::Key_Return);
+  EXPECT_EQ(seen.text,
+            QStringLiteral("「U+00E9 (é)」 U+1F600 (😀)\nU+0041 U+D800 U+200B U+110000 U+00e9"));
+}
+
 }  // namespace
 }  // namespace tavrin::qt
