@@ -39,6 +39,25 @@ bool IsUtf8(std::string_view text) {
   return true;
 }
 
+bool AppendCommonEscape(char c, std::string& out) {
+  switch (c) {
+    case '\\':
+      out += "\\\\";
+      return true;
+    case '\n':
+      out += "\\n";
+      return true;
+    case '\r':
+      out += "\\r";
+      return true;
+    case '\t':
+      out += "\\t";
+      return true;
+    default:
+      return false;
+  }
+}
+
 std::string JsonString(std::string_view utf8) {
   std::string out = "\"";
   for (std::size_t i = 0; i < utf8.size();) {
@@ -48,31 +67,17 @@ std::string JsonString(std::string_view utf8) {
       ++i;
       continue;
     }
-    char c = utf8[i];
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        if (static_cast<unsigned char>(c) < 0x20) {
-          char escaped[8];
-          std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
-          out += escaped;
-        } else {
-          out.append(utf8.substr(i, length));
-        }
+    const char c = utf8[i];
+    if (c == '"') {
+      out += "\\\"";
+    } else if (!AppendCommonEscape(c, out)) {
+      if (static_cast<unsigned char>(c) < 0x20) {
+        char escaped[8];
+        std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+        out += escaped;
+      } else {
+        out.append(utf8.substr(i, length));
+      }
     }
     i += length;
   }

@@ -13,27 +13,13 @@ std::string EscapedPath(std::string_view path) {
   out.reserve(path.size());
   for (char c : path) {
     const auto byte = static_cast<unsigned char>(c);
-    switch (c) {
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        if (byte < 0x20 || byte == 0x7F) {
-          char escaped[8];
-          std::snprintf(escaped, sizeof escaped, "\\x%02x", static_cast<unsigned>(byte));
-          out += escaped;
-        } else {
-          out += c;
-        }
+    if (AppendCommonEscape(c, out)) continue;
+    if (byte < 0x20 || byte == 0x7F) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\x%02x", static_cast<unsigned>(byte));
+      out += escaped;
+    } else {
+      out += c;
     }
   }
   return out;

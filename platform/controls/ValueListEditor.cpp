@@ -47,13 +47,18 @@ std::string ValueListEditor::Values(std::string_view key) const {
   return row < 0 ? std::string() : Row(row).value;
 }
 
-void ValueListEditor::SetValues(std::string_view key, std::string value) {
-  int row = FindRow(key);
-  if (row < 0) {
-    InsertRow(std::string(key), std::move(value));
-  } else {
+int ValueListEditor::Put(std::string_view key, std::string value) {
+  const int row = FindRow(key);
+  if (row >= 0) {
     SetValueAt(row, std::move(value));
+    return row;
   }
+  InsertRow(std::string(key), std::move(value));
+  return RowCount() - 1;
+}
+
+void ValueListEditor::SetValues(std::string_view key, std::string value) {
+  Put(key, std::move(value));
 }
 
 void ValueListEditor::SetValueAt(int rowIndex, std::string value) {
@@ -64,14 +69,7 @@ void ValueListEditor::SetValueAt(int rowIndex, std::string value) {
 }
 
 void ValueListEditor::SetReadValues(std::string_view key, std::string value) {
-  int row = FindRow(key);
-  if (row < 0) {
-    InsertRow(std::string(key), std::move(value));
-    row = RowCount() - 1;
-  } else {
-    SetValueAt(row, std::move(value));
-  }
-  Row(row).asRead = true;
+  Row(Put(key, std::move(value))).asRead = true;
 }
 
 bool ValueListEditor::UserSetValue(int rowIndex, std::string value) {

@@ -89,6 +89,8 @@ class ValueListEditor : public Control {
     ItemProp props;
     bool asRead = false;
   };
+  // Sets the value of the row `key`, appending one when there is none; its index.
+  int Put(std::string_view key, std::string value);
   const RowData& Row(int rowIndex) const { return rows_.at(static_cast<std::size_t>(rowIndex)); }
   RowData& Row(int rowIndex) { return rows_.at(static_cast<std::size_t>(rowIndex)); }
 
