@@ -134,7 +134,7 @@ RowFate FateOf(ShownAs shownAs, const std::string& text, const PROPVARIANT& asRe
   standard.vt = StandardType(shownAs);
   Store(Convert(shownAs, text), standard, keep);
   return RowTextOf(shownAs, standard) == RowTextOf(shownAs, asRead) ? RowFate::kSame
-                                                                     : RowFate::kTypeKeeps;
+                                                                    : RowFate::kTypeKeeps;
 }
 
 // The first character of a new 8-bit text that the set's code page cannot

@@ -25,6 +25,7 @@ struct RowOutcome {
   std::string before;  // the row's text as the file's read shows it (CP932)
   std::string after;   // the text asked for
   RowFate fate;
+  bool read = true;  // false when no write got as far as reading the row
 };
 
 class RowReport {

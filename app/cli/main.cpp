@@ -10,26 +10,35 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "app/TForm1.h"
 #include "app/Version.h"
+#include "app/cli/Csv.h"
+#include "app/cli/FileList.h"
 #include "app/cli/FormReport.h"
 #include "app/cli/InOrder.h"
 #include "app/cli/Options.h"
 #include "app/cli/Output.h"
 #include "app/cli/Progress.h"
 #include "app/cli/RowNames.h"
+#include "app/cli/WriteOutcome.h"
+#include "commands/BackupCopy.h"
+#include "filetimes/KeptTimes.h"
 #include "grids/DefaultsPage.h"
 #include "platform/CodePage.h"
 #include "platform/FilePaths.h"
+#include "platform/HResultText.h"
 #include "platform/HeadlessWindowHost.h"
 #include "platform/LockConflicts.h"
 #include "platform/MemoryReuse.h"
 #include "platform/ScriptedDialogs.h"
+#include "platform/WritePolicy.h"
 #include "platform/controls/EditMask.h"
+#include "propsets/RowReport.h"
 
 namespace {
 
@@ -222,8 +231,11 @@ class TerminalDialogs : public tavrin::ScriptedDialogs {
 constexpr int kFailed = 1;
 constexpr int kInterrupted = 130;
 
-int Show(const std::string& self, const std::vector<std::string>& files, bool json, bool hex,
-         unsigned jobs) {
+enum class ShowAs { kText, kJson, kCsv };
+
+int Show(const std::string& self, const std::vector<std::string>& files, ShowAs as, bool hex,
+         unsigned jobs, bool quiet) {
+  const bool json = as == ShowAs::kJson;
   const std::string title = tavrin::ProgramTitle(self);
   bool anyFailed = false;
   // Every form starts from the same settings: they are read once.
@@ -250,6 +262,9 @@ int Show(const std::string& self, const std::vector<std::string>& files, bool js
     });
     if (json) {
       result.text = (i == 0 ? "" : ",") + tavrin::cli::RenderJson(report, hex);
+    } else if (as == ShowAs::kCsv) {
+      result.text = tavrin::cli::CsvLine(report);
+      result.errors = tavrin::cli::RenderMessages(report);
     } else {
       result.text = tavrin::cli::RenderText(report);
       result.errors = tavrin::cli::RenderMessages(report);
@@ -259,15 +274,24 @@ int Show(const std::string& self, const std::vector<std::string>& files, bool js
     return result;
   };
   if (json) Print("{\"files\":[");
+  if (as == ShowAs::kCsv)
+    Print(std::string(tavrin::cli::kUtf8ByteOrderMark) + tavrin::cli::CsvHeader());
+  // Rows on the same terminal would be drawn over.
+  tavrin::cli::Progress progress(files.size(), !quiet && ::isatty(STDOUT_FILENO) == 0);
+  std::size_t done = 0;
+  if (!files.empty()) progress.Working(0, files[0]);
   tavrin::cli::RunInOrder(files.size(), jobs, showOne, [&](const tavrin::cli::JobResult& result) {
     anyFailed = anyFailed || result.anyMessage;
+    progress.Clear();
     Print(result.text);
     if (!result.errors.empty()) {
       // The rows of a file come before what was said about it.
       std::fflush(stdout);
       std::fwrite(result.errors.data(), 1, result.errors.size(), stderr);
     }
+    if (++done < files.size()) progress.Working(done, files[done]);
   });
+  progress.Clear();
   if (json) Print("]}\n");
   return anyFailed ? kFailed : 0;
 }
@@ -292,27 +316,57 @@ void PrintError(const std::string& text) {
   std::fwrite(text.data(), 1, text.size(), stderr);
 }
 
-// What a command that writes tells of each file and how the run ended.
+// How a command that writes tells of each file.
+struct WriteOutput {
+  bool quiet = false;
+  bool json = false;
+  bool dryRun = false;
+};
+
+// What a command that writes tells of each file, as soon as it is done,
+// and how the run ended.
 class WriteReport {
  public:
-  WriteReport(std::size_t total, bool quiet) : progress_(total, !quiet) {}
+  WriteReport(std::size_t total, WriteOutput how) : progress_(total, !how.quiet), how_(how) {
+    if (how_.json)
+      Print(std::string("{\"dry_run\":") + (how_.dryRun ? "true" : "false") + ",\"files\":[");
+  }
+  ~WriteReport() {
+    if (how_.json) Print("]}\n");
+    std::fflush(stdout);
+  }
+  WriteReport(const WriteReport&) = delete;
+  WriteReport& operator=(const WriteReport&) = delete;
 
   void Working(std::size_t done, const std::string& path) { progress_.Working(done, path); }
-  // The file's boxes, printed now; gives whether it failed.
-  bool Done(const std::string& path, const std::vector<tavrin::ScriptedDialogs::Shown>& boxes) {
+  void Done(const tavrin::cli::FileOutcome& outcome) {
+    using tavrin::cli::FileStatus;
     progress_.Clear();
-    bool failed = false;
-    for (const auto& box : tavrin::cli::MessagesOf(boxes)) {
-      PrintError(tavrin::cli::MessageLine(path, box));
-      failed = failed || !tavrin::cli::IsNote(box);
+    failed_ = failed_ || outcome.status == FileStatus::kFailed ||
+              outcome.status == FileStatus::kNotProcessed;
+    if (how_.json) {
+      Print((first_ ? "" : ",") + tavrin::cli::RenderOutcomeJson(outcome));
+      first_ = false;
+      return;
     }
-    failed_ = failed_ || failed;
-    return failed;
+    if (how_.dryRun) {
+      Print(tavrin::cli::RenderPlan(outcome));
+      // The rows of a file come before what was said about it.
+      std::fflush(stdout);
+    }
+    for (const auto& box : outcome.messages) {
+      PrintError(tavrin::cli::MessageLine(outcome.path, box));
+    }
+    if (outcome.status == FileStatus::kNotProcessed) NotProcessed(outcome.path);
   }
   void NotProcessed(const std::string& path) {
     progress_.Clear();
-    PrintError(tavrin::cli::EscapedPath(path) + ": not processed\n");
     failed_ = true;
+    if (how_.json) {
+      Done({path, tavrin::cli::FileStatus::kNotProcessed, {}, {}});
+      return;
+    }
+    PrintError(tavrin::cli::EscapedPath(path) + ": not processed\n");
   }
   void Fail() { failed_ = true; }
   int ExitStatus() const {
@@ -322,7 +376,55 @@ class WriteReport {
 
  private:
   tavrin::cli::Progress progress_;
+  WriteOutput how_;
   bool failed_ = false;
+  bool first_ = true;
+};
+
+// What one file's write is done under: the report its rows are told in,
+// the rehearsal of a dry run, and the backup made before its first change.
+class FileWrite {
+ public:
+  FileWrite(std::string path, bool dryRun, const std::optional<std::string>& backupSuffix,
+            tavrin::Dialogs& dialogs)
+      : path_(std::move(path)), reportScope_(report_), policyScope_(policy_) {
+    policy_.rehearsal = dryRun;
+    if (backupSuffix) {
+      policy_.beforeWrite = [this, backup = path_ + *backupSuffix, &dialogs](const std::string&) {
+        if (backupTried_) return backupResult_;
+        backupTried_ = true;
+        backupResult_ = tavrin::MakeBackupCopy(path_, backup);
+        using tavrin::codepage::Cp932;
+        if (backupResult_ == tavrin::STG_E_FILEALREADYEXISTS) {
+          dialogs.Message(Cp932("バックアップ ") + tavrin::codepage::PathForMessage(backup) +
+                          Cp932(" がすでにあるため、ファイルを変更しません"));
+        } else if (tavrin::FAILED(backupResult_)) {
+          dialogs.Message(Cp932("バックアップ ") + tavrin::codepage::PathForMessage(backup) +
+                          Cp932(" を作れないため、ファイルを変更しません") + "\r\n" +
+                          tavrin::HResultText(backupResult_));
+        }
+        return backupResult_;
+      };
+    }
+  }
+  FileWrite(const FileWrite&) = delete;
+  FileWrite& operator=(const FileWrite&) = delete;
+
+  // The file's outcome from the boxes its command showed. A selected row the
+  // writes never told of was not reached (the file failed first) or belongs
+  // to a set the document lacks.
+  tavrin::cli::FileOutcome Outcome(const std::vector<tavrin::ScriptedDialogs::Shown>& boxes,
+                                   const std::vector<tavrin::cli::NamedRow>& selected,
+                                   tavrin::PageGrids page, bool declined) const;
+
+ private:
+  std::string path_;
+  tavrin::RowReport report_;
+  tavrin::WritePolicy policy_;
+  tavrin::RowReportScope reportScope_;
+  tavrin::WritePolicyScope policyScope_;
+  bool backupTried_ = false;
+  tavrin::HRESULT backupResult_ = tavrin::S_OK;
 };
 
 struct UpdateRequest {
@@ -330,7 +432,9 @@ struct UpdateRequest {
   std::vector<tavrin::cli::RowValue> values;
   std::vector<tavrin::cli::NamedRow> selected;
   bool yes = false;
-  bool quiet = false;
+  WriteOutput output;
+  bool keepTimes = false;
+  std::optional<std::string> backupSuffix;
 };
 
 tavrin::ValueListEditor& GridOf(tavrin::PageGrids page, tavrin::RowSet set) {
@@ -343,6 +447,34 @@ tavrin::ValueListEditor& GridOf(tavrin::PageGrids page, tavrin::RowSet set) {
       break;
   }
   return page.fileTime;
+}
+
+tavrin::cli::FileOutcome FileWrite::Outcome(
+    const std::vector<tavrin::ScriptedDialogs::Shown>& boxes,
+    const std::vector<tavrin::cli::NamedRow>& selected, tavrin::PageGrids page,
+    bool declined) const {
+  using tavrin::cli::FileStatus;
+  tavrin::cli::FileOutcome outcome{
+      path_, FileStatus::kUnchanged, {}, tavrin::cli::MessagesOf(boxes)};
+  const bool failed = std::any_of(outcome.messages.begin(), outcome.messages.end(),
+                                  [](const auto& box) { return !tavrin::cli::IsNote(box); });
+  for (const tavrin::cli::NamedRow& row : selected) {
+    if (const tavrin::RowOutcome* told = report_.Find(row.set, row.row)) {
+      outcome.rows.push_back(*told);
+    } else {
+      outcome.rows.push_back({row.set,
+                              row.row,
+                              {},
+                              GridOf(page, row.set).Value(row.row),
+                              failed ? tavrin::RowFate::kSetFailed : tavrin::RowFate::kMissing,
+                              false});
+    }
+  }
+  outcome.status = declined              ? FileStatus::kNotProcessed
+                   : failed              ? FileStatus::kFailed
+                   : report_.AnyStored() ? FileStatus::kChanged
+                                         : FileStatus::kUnchanged;
+  return outcome;
 }
 
 // Puts the --set values into their rows as the window's editors would leave
@@ -390,7 +522,7 @@ void SelectExactly(tavrin::TForm1& form, const std::vector<tavrin::cli::NamedRow
 // Each file on a form of its own, one after the other, each reported as it
 // is done.
 int Update(const std::string& self, const UpdateRequest& request) {
-  WriteReport report(request.files.size(), request.quiet);
+  WriteReport report(request.files.size(), request.output);
   for (std::size_t i = 0; i < request.files.size(); ++i) {
     const std::string& file = request.files[i];
     if (stopRequested) {
@@ -403,6 +535,9 @@ int Update(const std::string& self, const UpdateRequest& request) {
     if (request.yes) dialogs.SetStandingAnswer(true);
     tavrin::TForm1 form(dialogs, host, self);
     tavrin::RunHandler(dialogs, [&] { form.FormCreate(); });
+    // Taken before the show: reading a document may move its access time.
+    const bool keepTimes = request.keepTimes || request.output.dryRun;
+    const tavrin::KeptTimes kept = keepTimes ? tavrin::KeptTimes::Take(file) : tavrin::KeptTimes();
     form.Edit1.SetText(file);
     tavrin::RunHandler(dialogs, [&] { form.Button1Click(); });
     // The show before the change says a set is missing; only a write that
@@ -419,14 +554,15 @@ int Update(const std::string& self, const UpdateRequest& request) {
       }
       return Usage(problem.c_str());
     }
+    FileWrite write(file, request.output.dryRun, request.backupSuffix, dialogs);
     tavrin::RunHandler(dialogs, [&] { form.Button2Click(); });
+    if (keepTimes) kept.PutBack(file, form.CheckListBox2, dialogs);
     // What the show already said of the file (it is missing, it is held)
     // is not said twice.
     for (const auto& box : dialogs.ShownBoxes()) {
       if (std::find(boxes.begin(), boxes.end(), box) == boxes.end()) boxes.push_back(box);
     }
-    report.Done(file, boxes);
-    if (dialogs.Declined()) report.NotProcessed(file);
+    report.Done(write.Outcome(boxes, request.selected, form.TargetPage(), dialogs.Declined()));
   }
   return report.ExitStatus();
 }
@@ -438,7 +574,9 @@ struct BatchRequest {
   std::vector<std::string> files;
   std::chrono::milliseconds pause = tavrin::kBatchPause;
   bool yes = false;
-  bool quiet = false;
+  WriteOutput output;
+  bool keepTimes = false;
+  std::optional<std::string> backupSuffix;
   bool keepGoing = false;
 };
 
@@ -464,7 +602,7 @@ int Batch(const std::string& self, const BatchRequest& request) {
   dialogs.SetStandingAnswer(request.yes ? std::optional<bool>(true) : std::nullopt);
   tavrin::TForm1 form(dialogs, host, self);
   tavrin::RunHandler(dialogs, [&] { form.FormCreate(); });
-  WriteReport report(request.files.size(), request.quiet);
+  WriteReport report(request.files.size(), request.output);
   const auto noneProcessed = [&](std::size_t from) {
     if (stopRequested) {
       PrintError("tavrin-cli: interrupted: " + std::to_string(from) + " of " +
@@ -494,6 +632,8 @@ int Batch(const std::string& self, const BatchRequest& request) {
     return Usage(problem.c_str());
   }
   form.SetBatchPause(request.pause);
+  // A dry run reads every file: its access time goes back too.
+  form.CheckBox13.SetChecked(request.keepTimes || request.output.dryRun);
   form.ShellListView1.ShowPaths({});
   tavrin::RunHandler(dialogs, [&] { form.Button13Click(); });
   if (dialogs.Declined() || !tavrin::cli::MessagesOf(dialogs.ShownBoxes()).empty()) {
@@ -507,8 +647,12 @@ int Batch(const std::string& self, const BatchRequest& request) {
     dialogs.Clear();
     host.Reset();
     form.ShellListView1.ShowPaths({file});
-    tavrin::RunHandler(dialogs, [&] { form.Button13Click(); });
-    report.Done(file, dialogs.ShownBoxes());
+    {
+      FileWrite write(file, request.output.dryRun, request.backupSuffix, dialogs);
+      tavrin::RunHandler(dialogs, [&] { form.Button13Click(); });
+      report.Done(
+          write.Outcome(dialogs.ShownBoxes(), request.selected, form.DefaultsPage(), false));
+    }
     // The window ends its batch at a folder or a missing file.
     if (!host.Reached() && !request.keepGoing) return noneProcessed(i + 1);
   }
@@ -521,26 +665,48 @@ bool CanAsk(bool yes) {
 }
 
 int Run(const std::string& self, const tavrin::cli::CommandLine& line) {
-  if (line.files.empty()) return Usage("no file given");
-  if (line.command == "show") {
-    if (line.hex && !line.json) return Usage("--hex goes with --json");
-    return Show(self, line.files, line.json, line.hex, line.jobs);
+  if (line.command == "show" && line.csv && (line.json || line.hex)) {
+    return Usage("--csv goes with neither --json nor --hex");
   }
-  if (!CanAsk(line.yes)) {
+  if (line.command == "show" && line.hex && !line.json) return Usage("--hex goes with --json");
+  // A dry run writes nothing: there is nothing to ask before it.
+  const bool yes = line.yes || line.dryRun;
+  if (line.command != "show" && line.filesFrom == "-" && !yes) {
+    return Usage("--files-from - takes standard input, where the questions are asked; give --yes");
+  }
+  if (line.nullSeparated && line.filesFrom.empty()) return Usage("--null goes with --files-from");
+  std::vector<std::string> files;
+  if (std::string problem = tavrin::cli::GatherFiles(line, files); !problem.empty()) {
+    return Usage(problem.c_str());
+  }
+  if (files.empty()) {
+    // A list or a walk that found nothing is no mistake in the command.
+    if (!line.filesFrom.empty() || line.recursive) return 0;
+    return Usage("no file given");
+  }
+  if (line.command == "show") {
+    const ShowAs as = line.json ? ShowAs::kJson : line.csv ? ShowAs::kCsv : ShowAs::kText;
+    return Show(self, files, as, line.hex, line.jobs, line.quiet);
+  }
+  if (!CanAsk(yes)) {
     return Usage("no terminal to ask on; give --yes to write without asking");
   }
   StopOnInterrupt();
+  const WriteOutput output{line.quiet, line.json, line.dryRun};
   if (line.command == "update") {
-    return Update(self, {line.files, line.values, line.selected, line.yes, line.quiet});
+    return Update(
+        self, {files, line.values, line.selected, yes, output, line.keepTimes, line.backupSuffix});
   }
   BatchRequest request;
   request.defaults = line.defaults;
   request.values = line.values;
   request.selected = line.selected;
-  request.files = line.files;
+  request.files = std::move(files);
   request.pause = line.pause;
-  request.yes = line.yes;
-  request.quiet = line.quiet;
+  request.yes = yes;
+  request.output = output;
+  request.keepTimes = line.keepTimes;
+  request.backupSuffix = line.backupSuffix;
   request.keepGoing = line.keepGoing;
   return Batch(self, request);
 }
