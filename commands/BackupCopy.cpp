@@ -49,7 +49,8 @@ HRESULT CopyInto(int from, int to, const struct statx& status) {
 
 }  // namespace
 
-HRESULT MakeBackupCopy(const std::string& path, const std::string& backup) {
+HRESULT MakeBackupCopy(const std::string& path, const std::string& backup,
+                       const struct statx* timesFrom) {
   storage::SystemCalls& calls = storage::ActiveSystemCalls();
   Descriptor from;
   from.fd = calls.Open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY, 0);
@@ -60,7 +61,7 @@ HRESULT MakeBackupCopy(const std::string& path, const std::string& backup) {
   to.fd = calls.Open(backup.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY,
                      status.stx_mode & 07777);
   if (to.fd < 0) return LastError();
-  HRESULT hr = CopyInto(from.fd, to.fd, status);
+  HRESULT hr = CopyInto(from.fd, to.fd, timesFrom != nullptr ? *timesFrom : status);
   if (FAILED(hr)) {
     calls.Close(std::exchange(to.fd, -1));
     calls.Unlink(backup.c_str());

@@ -23,6 +23,9 @@ class KeptTimes {
   // told in `dialogs` as the file-time write tells its own.
   void PutBack(const std::string& path, const CheckListBox& selection, Dialogs& dialogs) const;
 
+  // The file's status as taken, times included; none when it could not be.
+  const std::optional<struct statx>& Taken() const { return taken_; }
+
  private:
   std::optional<struct statx> taken_;
 };

@@ -83,7 +83,9 @@ std::string RenderOutcomeJson(const FileOutcome& outcome) {
     out += i == 0 ? "{" : ",{";
     out += "\"key\":" + JsonString(Rows(row.set)[static_cast<std::size_t>(row.row)].keyUtf8);
     out += ",\"alias\":\"" + AliasOf({row.set, row.row}) + "\"";
-    out += ",\"old\":" + (row.read ? JsonString(Cp932ToUtf8(row.before)) : std::string("null"));
+    out += ",\"old\":" + (row.read && row.fate != RowFate::kMissing
+                              ? JsonString(Cp932ToUtf8(row.before))
+                              : std::string("null"));
     out += ",\"new\":" + JsonString(Cp932ToUtf8(row.after));
     out += std::string(",\"stored\":") + (row.fate == RowFate::kStored ? "true" : "false");
     if (row.fate != RowFate::kStored)

@@ -390,10 +390,14 @@ class FileWrite {
       : path_(std::move(path)), reportScope_(report_), policyScope_(policy_) {
     policy_.rehearsal = dryRun;
     if (backupSuffix) {
+      // Before anything of this run reads the file and moves its access
+      // time.
+      original_ = tavrin::KeptTimes::Take(path_);
       policy_.beforeWrite = [this, backup = path_ + *backupSuffix, &dialogs](const std::string&) {
         if (backupTried_) return backupResult_;
         backupTried_ = true;
-        backupResult_ = tavrin::MakeBackupCopy(path_, backup);
+        const auto& taken = original_.Taken();
+        backupResult_ = tavrin::MakeBackupCopy(path_, backup, taken ? &*taken : nullptr);
         using tavrin::codepage::Cp932;
         if (backupResult_ == tavrin::STG_E_FILEALREADYEXISTS) {
           dialogs.Message(Cp932("バックアップ ") + tavrin::codepage::PathForMessage(backup) +
@@ -423,6 +427,7 @@ class FileWrite {
   tavrin::WritePolicy policy_;
   tavrin::RowReportScope reportScope_;
   tavrin::WritePolicyScope policyScope_;
+  tavrin::KeptTimes original_;
   bool backupTried_ = false;
   tavrin::HRESULT backupResult_ = tavrin::S_OK;
 };
@@ -538,6 +543,7 @@ int Update(const std::string& self, const UpdateRequest& request) {
     // Taken before the show: reading a document may move its access time.
     const bool keepTimes = request.keepTimes || request.output.dryRun;
     const tavrin::KeptTimes kept = keepTimes ? tavrin::KeptTimes::Take(file) : tavrin::KeptTimes();
+    FileWrite write(file, request.output.dryRun, request.backupSuffix, dialogs);
     form.Edit1.SetText(file);
     tavrin::RunHandler(dialogs, [&] { form.Button1Click(); });
     // The show before the change says a set is missing; only a write that
@@ -554,7 +560,6 @@ int Update(const std::string& self, const UpdateRequest& request) {
       }
       return Usage(problem.c_str());
     }
-    FileWrite write(file, request.output.dryRun, request.backupSuffix, dialogs);
     tavrin::RunHandler(dialogs, [&] { form.Button2Click(); });
     if (keepTimes) kept.PutBack(file, form.CheckListBox2, dialogs);
     // What the show already said of the file (it is missing, it is held)
