@@ -30,6 +30,7 @@
 #include "filetimes/KeptTimes.h"
 #include "grids/DefaultsPage.h"
 #include "platform/CodePage.h"
+#include "platform/DocumentExtensions.h"
 #include "platform/FilePaths.h"
 #include "platform/HResultText.h"
 #include "platform/HeadlessWindowHost.h"
@@ -44,11 +45,14 @@ namespace {
 
 constexpr int kUsageError = 2;
 
-constexpr const char* kHelp = R"(Usage: tavrin-cli show [--json [--hex]] [--jobs N] FILE...
-       tavrin-cli update [--set ROW=VALUE]... [--select ROW]... [--yes] [--quiet] FILE...
+constexpr const char* kHelp =
+    R"(Usage: tavrin-cli show [--json [--hex] | --csv] [--jobs N] [LIST] FILE...
+       tavrin-cli update [--set ROW=VALUE]... [--select ROW]... [--yes] [WRITE] [LIST] FILE...
        tavrin-cli batch [--defaults FILE.dat] [--set ROW=VALUE]... [--select ROW]...
-                        [--yes] [--wait MS] [--keep-going] [--quiet] FILE...
+                        [--yes] [--wait MS] [--keep-going] [WRITE] [LIST] FILE...
        tavrin-cli --help | --version
+  LIST:  [--files-from FILE|- [--null]] [--recursive [--ext EXT,...]] [--quiet]
+  WRITE: [--dry-run] [--keep-times] [--backup[=SUFFIX]] [--json]
 
 Shows the metadata of each FILE as the window's show command would: the
 Summary Information and Document Summary Information property sets and the
@@ -64,6 +68,8 @@ the backslash are written as C escapes (\n, \x1b, \\).
            "path" is null when the name's bytes are not UTF-8; "path_bytes"
            is always the name's bytes in hexadecimal
   --hex    with --json, each row also gives "hex": the value's exact CP932 bytes
+  --csv    one line per file, a column per row (header: "path", then each
+           ROW's alias), RFC 4180 quoting, UTF-8 after a byte order mark
   --jobs N show up to N files at once (1 to 64; by default one per processor,
            at most 8); the output is the same, in the order given
   --help   this text
@@ -83,7 +89,36 @@ the file lacks is not added.
   --yes             answer the question with OK; without it the question is
                     asked on the terminal (y to go on), and with no terminal
                     the command refuses to run
-  --quiet, -q       no progress line on the terminal
+
+Options of update and batch that change how the files are written:
+  --dry-run, -n     every question is taken as yes and every check runs, but
+                    nothing is written; standard output lists, under "== FILE",
+                    each row that would change ("ROW: 'old' -> 'new'") and
+                    each selected row that would not be stored and why
+  --keep-times, -P  each file's last-write and last-access times are put back
+                    after the write, to the nanosecond, unless that time's
+                    row is selected
+  --backup[=SUFFIX] before a file's first write, copy it with its times to
+                    FILE~ (or FILE and SUFFIX); an existing backup is never
+                    replaced: that file fails and is not written. A file that
+                    does not change gets no backup
+  --json            one JSON document for the run:
+                    {"dry_run": false, "files": [{"path": ..., "path_bytes": ...,
+                     "status": "changed"|"unchanged"|"failed"|"not-processed",
+                     "rows": [{"key": ..., "alias": ..., "old": ..., "new": ...,
+                     "stored": true|false, "reason": ...}], "messages": [...]}]}
+                    reason: same, missing, code-page, type, set-failed
+
+Options of every command that choose the files (after those named):
+  --files-from FILE  names read from FILE, one a line; "-" for standard input
+                     (update and batch then need --yes)
+  --null, -0         with --files-from, names end with NUL (find -print0)
+  --recursive, -r    a folder stands for the files under it whose extension is
+                     one of --ext (by default the documents this program knows:
+                     @EXTENSIONS@), folders first, by name; hidden names and
+                     links to folders are passed over
+  --ext EXT,...      the extensions --recursive takes, without regard to case
+  --quiet, -q        no progress line on the terminal
 
 batch writes the default values into every FILE as the window's batch
 command (一括更新) writes them into the selected files of its folder list, in
@@ -107,14 +142,18 @@ such property set, are not failures), 1 when any file failed or was not
 processed (a question answered no included), 2 for a usage error (or no
 terminal to ask on), 130 when interrupted.
 
+A dry run, a file list or a folder that gives no file ends with status 0.
+
 ROW is SET:NAME, the name as the window shows it or its English alias:
 @ROWS@
 
-使い方: tavrin-cli show [--json [--hex]] [--jobs N] ファイル...
-        tavrin-cli update [--set 行=値]... [--select 行]... [--yes] [--quiet] ファイル...
+使い方: tavrin-cli show [--json [--hex] | --csv] [--jobs N] [一覧] ファイル...
+        tavrin-cli update [--set 行=値]... [--select 行]... [--yes] [書込] [一覧] ファイル...
         tavrin-cli batch [--defaults ファイル.dat] [--set 行=値]... [--select 行]...
-                         [--yes] [--wait ミリ秒] [--keep-going] [--quiet] ファイル...
+                         [--yes] [--wait ミリ秒] [--keep-going] [書込] [一覧] ファイル...
         tavrin-cli --help | --version
+  一覧: [--files-from ファイル|- [--null]] [--recursive [--ext 拡張子,...]] [--quiet]
+  書込: [--dry-run] [--keep-times] [--backup[=接尾辞]] [--json]
 
 各ファイルのメタデータを、ウィンドウの「表示」と同じ手順で読み取って出力します。
 サマリー情報とドキュメント サマリー情報のプロパティ セット、ファイルの作成日時・
@@ -126,6 +165,7 @@ ROW is SET:NAME, the name as the window shows it or its English alias:
            名前が UTF-8 でないとき "path" は null、"path_bytes" は常に名前の
            バイト列の 16 進表記)
   --hex    --json と併用し、各行に値の CP932 バイト列 ("hex") を加えます
+  --csv    ファイルごとに 1 行、行ごとに 1 列の CSV (RFC 4180、BOM 付き UTF-8)
   --jobs N 最大 N 個のファイルを同時に読み取ります (1～64、既定はプロセッサ数で
            最大 8)。出力は同じで、指定した順のままです
   --help   この説明を表示します
@@ -142,7 +182,27 @@ update はウィンドウの「変更」と同じ手順で各ファイルを順�
   --select 行     表示された値のまま行を選択します
   --yes           確認に OK と答えます。省略すると端末で確認し (y で続行)、
                   端末がなければ実行しません
-  --quiet, -q     端末に進行状況を表示しません
+
+update と batch の書き込み方を変えるオプション:
+  --dry-run, -n     確認にはすべて「はい」と答え、チェックもすべて行いますが、
+                    何も書き込みません。変わる行 (旧 -> 新) と、保存されない
+                    行とその理由をファイルごとに標準出力に示します
+  --keep-times, -P  書き込み後、更新日時とアクセス日時をナノ秒まで元に戻します
+                    (その日時の行を選択したときを除く)
+  --backup[=接尾辞] 最初の書き込みの前に、ファイルを日時ごと ファイル~ (または
+                    ファイル名+接尾辞) にコピーします。バックアップが既にあれば
+                    上書きせず、そのファイルは失敗として書き込みません。変わらない
+                    ファイルのバックアップは作りません
+  --json            実行全体を一つの JSON 文書で出力します (形式は上記のとおり)
+
+ファイルを選ぶオプション (すべてのコマンド、指定したファイルの後に加わります):
+  --files-from ファイル  1 行に 1 つの名前を読みます。"-" は標準入力 (update と
+                     batch では --yes が必要)
+  --null, -0         --files-from の名前を NUL で区切ります (find -print0)
+  --recursive, -r    フォルダーの下の、拡張子が --ext (既定はこのプログラムが扱う
+                     文書: @EXTENSIONS@) のファイルを対象にします
+  --ext 拡張子,...   --recursive が選ぶ拡張子 (大文字小文字を区別しません)
+  --quiet, -q        端末に進行状況を表示しません
 
 batch はウィンドウの「一括更新」と同じ手順で、既定値を各ファイルに指定の順で
 書き込みます。新しいフォームの規定値ページに --defaults のファイル (ウィンドウが
@@ -167,11 +227,20 @@ batch はウィンドウの「一括更新」と同じ手順で、既定値を�
 行は セット:名前 の形で、名前はウィンドウの表示どおりか英語の別名です (上の一覧)。
 )";
 
-// The help with the row names filled in from the row catalogue.
+// The help with the row names filled in from the row catalogue, and the
+// document extensions from their list.
 std::string HelpText() {
   std::string text = kHelp;
   const std::string_view mark = "@ROWS@\n";
   text.replace(text.find(mark), mark.size(), tavrin::cli::RowNameList());
+  std::string extensions;
+  for (std::string_view extension : tavrin::kDocumentExtensions) {
+    extensions += (extensions.empty() ? "" : ", ") + std::string(extension);
+  }
+  const std::string_view place = "@EXTENSIONS@";
+  for (std::size_t at; (at = text.find(place)) != std::string::npos;) {
+    text.replace(at, place.size(), extensions);
+  }
   return text;
 }
 
