@@ -30,8 +30,8 @@ void KeptTimes::PutBack(const std::string& path, const CheckListBox& selection,
     TimedFile file;
     if (FAILED(TimedFile::Open(path, TimedFile::Access::kRead, file))) return;
     const struct statx& now = file.Status();
-    access = !selection.Checked(filetime_row::kLastAccess) &&
-             !Same(now.stx_atime, taken_->stx_atime);
+    access =
+        !selection.Checked(filetime_row::kLastAccess) && !Same(now.stx_atime, taken_->stx_atime);
     write = !selection.Checked(filetime_row::kLastWrite) && !Same(now.stx_mtime, taken_->stx_mtime);
   }
   if (!access && !write) return;
