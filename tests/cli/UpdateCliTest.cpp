@@ -186,6 +186,12 @@ TEST_F(UpdateCliTest, UsageErrorsChangeNothing) {
            {"update", "--yes", path, "--set", "filetime:modified="},
            {"update", "--yes", path, "--set", "summary:security=12"},
            {"batch", "--yes", path, "--set", "summary:last-printed=2024-01-02 03:04:05"},
+           // File lists and backups.
+           {"update", "--yes", path, "--null", "--set", "summary:title=x"},
+           {"update", "--yes", "--files-from", path + ".list", "--set", "summary:title=x"},
+           {"update", "--yes", "-r", "--ext", "doc,", path, "--set", "summary:title=x"},
+           {"update", "--yes", path, "--backup=old/", "--set", "summary:title=x"},
+           {"show", "--csv", "--json", path},
        }) {
     EXPECT_EQ(Cli(args).exitCode, 2) << args.back();
   }
