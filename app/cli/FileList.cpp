@@ -3,7 +3,7 @@
 #include <sys/stat.h>
 #include <algorithm>
 #include <cctype>
-#include <iostream>
+#include <cstdio>
 #include <iterator>
 #include <span>
 
@@ -70,7 +70,10 @@ std::string GatherFiles(const CommandLine& line, std::vector<std::string>& files
   if (!line.filesFrom.empty()) {
     std::string list;
     if (line.filesFrom == "-") {
-      list.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+      char buffer[1 << 16];
+      for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, stdin)) > 0;) {
+        list.append(buffer, got);
+      }
     } else if (std::optional<std::string> read = ReadWholeFile(line.filesFrom)) {
       list = std::move(*read);
     } else {
