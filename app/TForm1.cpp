@@ -7,6 +7,7 @@
 #include "commands/ShowCommand.h"
 #include "commands/UpdateCommand.h"
 #include "filetimes/FileDate.h"
+#include "filetimes/KeptTimes.h"
 #include "grids/DefaultsPage.h"
 #include "grids/EditingRules.h"
 #include "grids/RowSelection.h"
@@ -123,6 +124,7 @@ TForm1::TForm1(Dialogs& dialogs, WindowHost& host, std::string executablePath)
       ShellListView1("ShellListView1", &TabSheet3, {8, 8, 585, 385}),
       ShellComboBox1("ShellComboBox1", &TabSheet3, {8, 416, 273, 22}),
       Button13("Button13", &TabSheet3, {520, 408, 73, 33}),
+      CheckBox13("CheckBox13", &TabSheet3, {296, 418, 129, 17}),
       dialogs_(dialogs),
       host_(host),
       executablePath_(std::move(executablePath)) {
@@ -208,6 +210,7 @@ void TForm1::BuildLayout() {
   Button6.SetCaption(Cp932("保存"));
   Button12.SetCaption(Cp932("クリア"));
   Button13.SetCaption(Cp932("一括更新"));
+  CheckBox13.SetCaption(Cp932("更新日時を保持"));
   for (Button* bold : {&Button2, &Button5, &Button4, &Button13}) bold->SetFont(Bold(font));
 }
 
@@ -339,11 +342,19 @@ void TForm1::Button7Click() {
 
 void TForm1::Button13Click() {
   onceEachCommand_ = {};
+  // Taken as each file's first write begins, put back after its last.
+  KeptTimes kept;
   BatchCommand(ShellListView1, {ValueListEditor2, CheckListBox1}, {ValueListEditor6, CheckListBox3},
                dialogs_, host_,
-               {[this](const std::string& path) { return SetDocumentPropertiesAll(path); },
+               {[this, &kept](const std::string& path) {
+                  if (CheckBox13.Checked()) kept = KeptTimes::Take(path);
+                  return SetDocumentPropertiesAll(path);
+                },
                 [this](const std::string& path) { return SetDocumentProperties2All(path); },
-                [this](const std::string& path) { SetFileDateAll(path); }},
+                [this, &kept](const std::string& path) {
+                  SetFileDateAll(path);
+                  if (CheckBox13.Checked()) kept.PutBack(path, CheckListBox2, dialogs_);
+                }},
                batchPause_);
 }
 

@@ -168,6 +168,9 @@ class TForm1 : public Control {
   ShellListView ShellListView1;
   ShellComboBox ShellComboBox1;
   Button Button13;
+  // Puts each file's last-write and last-access times back after the batch
+  // has written it, unless its file-time row is selected.
+  CheckBox CheckBox13;
 
   // The pause before each file of a batch; scripts may shorten it.
   void SetBatchPause(std::chrono::milliseconds pause) { batchPause_ = pause; }

@@ -6,8 +6,10 @@
 #include "platform/CodePage.h"
 #include "platform/FileTimes.h"
 #include "platform/HResultText.h"
+#include "platform/WritePolicy.h"
 #include "platform/storage/Com.h"
 #include "platform/storage/File.h"
+#include "propsets/RowReport.h"
 #include "propsets/TextConventions.h"
 
 namespace tavrin {
@@ -53,10 +55,26 @@ SetOutcome SetTimes(const std::string& path, const ValueListEditor& grid,
   const auto& keys = FileTimeItemNames();
   FILETIME* targets[] = {&asked.creation, &asked.lastWrite, &asked.lastAccess};
   const FILETIME now[] = {current.creation, current.lastWrite, current.lastAccess};
+  RowReport* report = ActiveRowReport();
+  bool anyAsked = false;
   for (int row : {filetime_row::kCreation, filetime_row::kLastWrite, filetime_row::kLastAccess}) {
     if (!selection.Checked(row)) continue;
-    const std::string text = grid.Values(keys[static_cast<std::size_t>(row)]);
-    if (text != FileTimeToText(now[row])) *targets[row] = TextToFileTime(text);
+    std::string text = grid.Values(keys[static_cast<std::size_t>(row)]);
+    std::string shown = FileTimeToText(now[row]);
+    if (text != shown) *targets[row] = TextToFileTime(text);
+    const bool asks = *targets[row] != FILETIME{};
+    anyAsked = anyAsked || asks;
+    if (report) {
+      report->Add({RowSet::kFileTime, row, std::move(shown), std::move(text),
+                   asks ? RowFate::kStored : RowFate::kSame});
+    }
+  }
+  if (anyAsked) {
+    if (HRESULT hr = MayWrite(path); hr == S_FALSE) {
+      return {};
+    } else if (FAILED(hr)) {
+      return {FailureMessage("SetFileTime", hr)};
+    }
   }
   CreationTimeResult creation = CreationTimeResult::kNotAsked;
   if (HRESULT hr = file.SetTimes(asked, creation); FAILED(hr)) {
@@ -104,6 +122,7 @@ void SetFileDate(const std::string& path, const ValueListEditor& grid,
   // The file is closed before any message waits for the user.
   const SetOutcome outcome = SetTimes(path, grid, selection);
   if (outcome.failure) {
+    if (RowReport* report = ActiveRowReport()) report->SetFailed(RowSet::kFileTime);
     dialogs.Message(*outcome.failure);
     return;
   }

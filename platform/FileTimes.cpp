@@ -306,4 +306,12 @@ HRESULT TimedFile::SetTimes(const FileTimeSet& times, CreationTimeResult& creati
   return failure;
 }
 
+HRESULT TimedFile::PutBackTimes(const struct statx& earlier, bool access, bool write) {
+  struct timespec times[2] = {ToTimespec(earlier.stx_atime), ToTimespec(earlier.stx_mtime)};
+  if (!access) times[0].tv_nsec = UTIME_OMIT;
+  if (!write) times[1].tv_nsec = UTIME_OMIT;
+  if (ActiveCalls()->SetAccessAndWriteTimes(fd_, times) != 0) return HResultFromErrno(errno);
+  return S_OK;
+}
+
 }  // namespace tavrin

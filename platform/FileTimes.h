@@ -64,6 +64,12 @@ class TimedFile {
   // changed: the times already set are put back.
   HRESULT SetTimes(const FileTimeSet& times, CreationTimeResult& creation);
 
+  // The file's status as read at Open, its times to the nanosecond.
+  const struct statx& Status() const { return status_; }
+  // Sets the last-access and last-write times, where asked, to those of
+  // `earlier` (this file's status read before), to the nanosecond.
+  HRESULT PutBackTimes(const struct statx& earlier, bool access, bool write);
+
  private:
   explicit TimedFile(int fd) : fd_(fd) {}
   void Close();

@@ -10,8 +10,10 @@
 #include "platform/CodePage.h"
 #include "platform/storage/PropertySet.h"
 #include "platform/storage/PropertyText.h"
+#include "platform/storage/PropertyValue.h"
 #include "propsets/AccessFrame.h"
 #include "propsets/IntegerText.h"
+#include "propsets/RowReport.h"
 #include "propsets/RowText.h"
 #include "propsets/TextConventions.h"
 
@@ -105,6 +107,36 @@ void Store(const Converted& value, PROPVARIANT& entry, Keep keep) {
   }
 }
 
+VARTYPE StandardType(ShownAs shownAs) {
+  switch (shownAs) {
+    case ShownAs::kInteger:
+      return VT_I4;
+    case ShownAs::kDuration:
+    case ShownAs::kDateTime:
+      return VT_FILETIME;
+    case ShownAs::kYesNo:
+      return VT_BOOL;
+    case ShownAs::kText:
+    case ShownAs::kAlwaysEmpty:
+      break;
+  }
+  return VT_LPSTR;
+}
+
+// What Store made of a row's text, told by the entry: an entry that kept its
+// value either holds that value already or has a type that could not take
+// it, and the text stored under the row's standard type tells which.
+RowFate FateOf(ShownAs shownAs, const std::string& text, const PROPVARIANT& asRead,
+               const PROPVARIANT& stored, Keep keep) {
+  if (stored.vt == VT_EMPTY) return RowFate::kMissing;
+  if (!storage::SameValue(asRead, stored)) return RowFate::kStored;
+  PROPVARIANT standard;
+  standard.vt = StandardType(shownAs);
+  Store(Convert(shownAs, text), standard, keep);
+  return RowTextOf(shownAs, standard) == RowTextOf(shownAs, asRead) ? RowFate::kSame
+                                                                    : RowFate::kTypeKeeps;
+}
+
 // The first character of a new 8-bit text that the set's code page cannot
 // hold, named with its row, for the refusal's message.
 std::string UntranslatableCharacter(const std::vector<std::size_t>& storedAsText,
@@ -133,7 +165,8 @@ SetWrite WriteFrom(const std::string& path, const FMTID& fmtid, RowSet set,
   std::deque<std::u16string> wideTexts;
   // Rows whose new text went into an 8-bit string, in row order.
   std::vector<std::size_t> storedAsText;
-  return WritePropertySet(
+  RowReport* report = ActiveRowReport();
+  const SetWrite written = WritePropertySet(
       path, fmtid, static_cast<ULONG>(rows.size()), dialogs,
       [&](std::span<PROPVARIANT> values, KeptTexts& texts) {
         // Row order; the rows never shown (thumbnail, heading
@@ -143,19 +176,37 @@ SetWrite WriteFrom(const std::string& path, const FMTID& fmtid, RowSet set,
           if (rows[k].shownAs == ShownAs::kAlwaysEmpty) continue;
           if (!selection.Checked(static_cast<int>(k))) continue;
           std::string text = grid.Values(keys[k]);
+          std::string shown = RowTextOf(rows[k].shownAs, values[k]);
+          const int row = static_cast<int>(k);
           // What this file's own read shows for the property asks for no
           // change: converting it back could not give the stored value
           // wherever the text form drops something.
-          if (text == RowTextOf(rows[k].shownAs, values[k])) continue;
+          if (text == shown) {
+            if (report) report->Add({set, row, std::move(shown), std::move(text), RowFate::kSame});
+            continue;
+          }
           if (values[k].vt == VT_LPSTR && rows[k].shownAs == ShownAs::kText) {
             storedAsText.push_back(k);
           }
-          Store(Convert(rows[k].shownAs, std::move(text)), values[k], {texts, wideTexts});
+          const PROPVARIANT asRead = values[k];
+          Store(Convert(rows[k].shownAs, text), values[k], {texts, wideTexts});
+          if (report) {
+            const RowFate fate =
+                FateOf(rows[k].shownAs, text, asRead, values[k], {texts, wideTexts});
+            report->Add({set, row, std::move(shown), std::move(text), fate});
+          }
         }
       },
       [&](unsigned codePage) {
+        for (std::size_t k : storedAsText) {
+          if (report && !storage::FromProgramText(grid.Values(keys[k]), codePage)) {
+            report->Mark(set, static_cast<int>(k), RowFate::kCodePage);
+          }
+        }
         return UntranslatableCharacter(storedAsText, grid, keys, codePage);
       });
+  if (report && written == SetWrite::kFailed) report->SetFailed(set);
+  return written;
 }
 
 }  // namespace

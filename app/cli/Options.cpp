@@ -3,6 +3,7 @@
 #include <getopt.h>
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <span>
 #include <string_view>
@@ -16,34 +17,86 @@ enum Option : int {
   kJson = 1000,
   kHex,
   kJobs,
+  kCsv,
   kSet,
   kSelect,
   kYes,
+  kBackup,
+  kFilesFrom,
+  kExt,
   kQuiet = 'q',
+  kDryRun = 'n',
+  kKeepTimes = 'P',
+  kRecursive = 'r',
+  kNull = '0',
   kDefaults = 2000,
   kWait,
   kKeepGoing,
   kHelp = 'h',
 };
 
+// The first seven are every command's; update and batch add the next six.
 constexpr option kShowOptions[] = {{"json", no_argument, nullptr, kJson},
-                                   {"hex", no_argument, nullptr, kHex},
-                                   {"jobs", required_argument, nullptr, kJobs},
+                                   {"quiet", no_argument, nullptr, kQuiet},
+                                   {"files-from", required_argument, nullptr, kFilesFrom},
+                                   {"null", no_argument, nullptr, kNull},
+                                   {"recursive", no_argument, nullptr, kRecursive},
+                                   {"ext", required_argument, nullptr, kExt},
                                    {"help", no_argument, nullptr, kHelp},
+                                   {"hex", no_argument, nullptr, kHex},
+                                   {"csv", no_argument, nullptr, kCsv},
+                                   {"jobs", required_argument, nullptr, kJobs},
                                    {nullptr, 0, nullptr, 0}};
-constexpr option kUpdateOptions[] = {
-    {"set", required_argument, nullptr, kSet}, {"select", required_argument, nullptr, kSelect},
-    {"yes", no_argument, nullptr, kYes},       {"quiet", no_argument, nullptr, kQuiet},
-    {"help", no_argument, nullptr, kHelp},     {nullptr, 0, nullptr, 0}};
-constexpr option kBatchOptions[] = {{"set", required_argument, nullptr, kSet},
+constexpr option kUpdateOptions[] = {{"json", no_argument, nullptr, kJson},
+                                     {"quiet", no_argument, nullptr, kQuiet},
+                                     {"files-from", required_argument, nullptr, kFilesFrom},
+                                     {"null", no_argument, nullptr, kNull},
+                                     {"recursive", no_argument, nullptr, kRecursive},
+                                     {"ext", required_argument, nullptr, kExt},
+                                     {"help", no_argument, nullptr, kHelp},
+                                     {"set", required_argument, nullptr, kSet},
+                                     {"select", required_argument, nullptr, kSelect},
+                                     {"yes", no_argument, nullptr, kYes},
+                                     {"dry-run", no_argument, nullptr, kDryRun},
+                                     {"keep-times", no_argument, nullptr, kKeepTimes},
+                                     {"backup", optional_argument, nullptr, kBackup},
+                                     {nullptr, 0, nullptr, 0}};
+constexpr option kBatchOptions[] = {{"json", no_argument, nullptr, kJson},
+                                    {"quiet", no_argument, nullptr, kQuiet},
+                                    {"files-from", required_argument, nullptr, kFilesFrom},
+                                    {"null", no_argument, nullptr, kNull},
+                                    {"recursive", no_argument, nullptr, kRecursive},
+                                    {"ext", required_argument, nullptr, kExt},
+                                    {"help", no_argument, nullptr, kHelp},
+                                    {"set", required_argument, nullptr, kSet},
                                     {"select", required_argument, nullptr, kSelect},
                                     {"yes", no_argument, nullptr, kYes},
-                                    {"quiet", no_argument, nullptr, kQuiet},
+                                    {"dry-run", no_argument, nullptr, kDryRun},
+                                    {"keep-times", no_argument, nullptr, kKeepTimes},
+                                    {"backup", optional_argument, nullptr, kBackup},
                                     {"defaults", required_argument, nullptr, kDefaults},
                                     {"wait", required_argument, nullptr, kWait},
                                     {"keep-going", no_argument, nullptr, kKeepGoing},
-                                    {"help", no_argument, nullptr, kHelp},
                                     {nullptr, 0, nullptr, 0}};
+
+// A comma-separated list of extensions, without dots, in lower case.
+std::string TakeExtensions(std::string_view list, std::vector<std::string>& out) {
+  out.clear();
+  for (std::size_t at = 0; at <= list.size();) {
+    std::size_t comma = list.find(',', at);
+    if (comma == std::string_view::npos) comma = list.size();
+    std::string_view one = list.substr(at, comma - at);
+    if (!one.empty() && one.front() == '.') one.remove_prefix(1);
+    if (one.empty() || one.find('/') != std::string_view::npos) {
+      return "--ext takes extensions separated by commas, such as doc,xls";
+    }
+    std::string lower(one);
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    out.push_back(std::move(lower));
+    at = comma + 1;
+  }
+  return {};
+}
 
 // The row of a --set or --select, or a usage error's text.
 std::string ParseRow(std::string_view name, NamedRow& row) {
@@ -92,6 +145,32 @@ std::string TakeOption(int code, std::string_view operand, CommandLine& line) {
     case kHex:
       line.hex = true;
       return {};
+    case kCsv:
+      line.csv = true;
+      return {};
+    case kDryRun:
+      line.dryRun = true;
+      return {};
+    case kKeepTimes:
+      line.keepTimes = true;
+      return {};
+    case kBackup:
+      // As cp --backup: "~" unless another suffix is given.
+      line.backupSuffix = operand.empty() ? "~" : std::string(operand);
+      if (line.backupSuffix->find('/') != std::string::npos)
+        return "--backup takes a suffix, no '/'";
+      return {};
+    case kFilesFrom:
+      line.filesFrom = std::string(operand);
+      return {};
+    case kNull:
+      line.nullSeparated = true;
+      return {};
+    case kRecursive:
+      line.recursive = true;
+      return {};
+    case kExt:
+      return TakeExtensions(operand, line.extensions);
     case kJobs:
       if (!ParseNumber(operand, line.jobs) || line.jobs < 1 || line.jobs > 64) {
         return "--jobs takes a number from 1 to 64";
@@ -141,7 +220,7 @@ std::string ParseCommandLine(int argc, char** argv, CommandLine& line) {
                                                 : nullptr;
   if (options == nullptr) return "unknown command '" + std::string(command) + "'";
   line.command = std::string(command);
-  const char* shortOptions = command == "show" ? ":h" : ":hq";
+  const char* shortOptions = command == "show" ? ":hq0r" : ":hq0rnP";
   // The command stands where getopt_long expects the program's name.
   const int count = argc - 1;
   char** args = argv + 1;

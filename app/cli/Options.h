@@ -4,6 +4,7 @@
 // "--" before files that begin with a dash), then the files.
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,15 +23,24 @@ struct RowValue {
 struct CommandLine {
   std::string command;  // show, update or batch; empty with --help alone
   bool help = false;
-  // show
+  // every command
   bool json = false;
+  bool quiet = false;
+  std::string filesFrom;  // "-": standard input
+  bool nullSeparated = false;
+  bool recursive = false;
+  std::vector<std::string> extensions;  // empty: the document extensions
+  // show
   bool hex = false;
+  bool csv = false;
   unsigned jobs = 1;
   // update and batch
   std::vector<RowValue> values;
   std::vector<NamedRow> selected;  // every row named by --set or --select
   bool yes = false;
-  bool quiet = false;
+  bool dryRun = false;
+  bool keepTimes = false;
+  std::optional<std::string> backupSuffix;
   // batch
   std::string defaults;
   std::chrono::milliseconds pause = kBatchPause;

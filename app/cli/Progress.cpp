@@ -18,6 +18,12 @@ Progress::~Progress() {
 
 void Progress::Working(std::size_t done, std::string_view path) {
   if (!shown_) return;
+  // Ten redraws a second are enough to read, and cost nothing next to a
+  // run that shows thousands of files a second.
+  const auto now = std::chrono::steady_clock::now();
+  if (everDrawn_ && now - lastDrawn_ < std::chrono::milliseconds(100)) return;
+  everDrawn_ = true;
+  lastDrawn_ = now;
   std::string line = "\r\x1b[K" + std::to_string(done) + "/" + std::to_string(total_);
   if (done > 0) {
     const auto elapsed = std::chrono::steady_clock::now() - start_;

@@ -1,6 +1,7 @@
 #pragma once
 // How far a run over many files has come, on standard error, only when that
-// is a terminal: one line, redrawn in place, cleared before any message.
+// is a terminal: one line, redrawn in place at most ten times a second,
+// cleared before any message.
 
 #include <chrono>
 #include <cstddef>
@@ -25,6 +26,8 @@ class Progress {
   std::size_t total_;
   bool shown_;
   bool drawn_ = false;
+  bool everDrawn_ = false;
+  std::chrono::steady_clock::time_point lastDrawn_;
   std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 

@@ -10,36 +10,49 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "app/TForm1.h"
 #include "app/Version.h"
+#include "app/cli/Csv.h"
+#include "app/cli/FileList.h"
 #include "app/cli/FormReport.h"
 #include "app/cli/InOrder.h"
 #include "app/cli/Options.h"
 #include "app/cli/Output.h"
 #include "app/cli/Progress.h"
 #include "app/cli/RowNames.h"
+#include "app/cli/WriteOutcome.h"
+#include "commands/BackupCopy.h"
+#include "filetimes/KeptTimes.h"
 #include "grids/DefaultsPage.h"
 #include "platform/CodePage.h"
+#include "platform/DocumentExtensions.h"
 #include "platform/FilePaths.h"
+#include "platform/HResultText.h"
 #include "platform/HeadlessWindowHost.h"
 #include "platform/LockConflicts.h"
 #include "platform/MemoryReuse.h"
 #include "platform/ScriptedDialogs.h"
+#include "platform/WritePolicy.h"
 #include "platform/controls/EditMask.h"
+#include "propsets/RowReport.h"
 
 namespace {
 
 constexpr int kUsageError = 2;
 
-constexpr const char* kHelp = R"(Usage: tavrin-cli show [--json [--hex]] [--jobs N] FILE...
-       tavrin-cli update [--set ROW=VALUE]... [--select ROW]... [--yes] [--quiet] FILE...
+constexpr const char* kHelp =
+    R"(Usage: tavrin-cli show [--json [--hex] | --csv] [--jobs N] [LIST] FILE...
+       tavrin-cli update [--set ROW=VALUE]... [--select ROW]... [--yes] [WRITE] [LIST] FILE...
        tavrin-cli batch [--defaults FILE.dat] [--set ROW=VALUE]... [--select ROW]...
-                        [--yes] [--wait MS] [--keep-going] [--quiet] FILE...
+                        [--yes] [--wait MS] [--keep-going] [WRITE] [LIST] FILE...
        tavrin-cli --help | --version
+  LIST:  [--files-from FILE|- [--null]] [--recursive [--ext EXT,...]] [--quiet]
+  WRITE: [--dry-run] [--keep-times] [--backup[=SUFFIX]] [--json]
 
 Shows the metadata of each FILE as the window's show command would: the
 Summary Information and Document Summary Information property sets and the
@@ -55,6 +68,8 @@ the backslash are written as C escapes (\n, \x1b, \\).
            "path" is null when the name's bytes are not UTF-8; "path_bytes"
            is always the name's bytes in hexadecimal
   --hex    with --json, each row also gives "hex": the value's exact CP932 bytes
+  --csv    one line per file, a column per row (header: "path", then each
+           ROW's alias), RFC 4180 quoting, UTF-8 after a byte order mark
   --jobs N show up to N files at once (1 to 64; by default one per processor,
            at most 8); the output is the same, in the order given
   --help   this text
@@ -74,7 +89,36 @@ the file lacks is not added.
   --yes             answer the question with OK; without it the question is
                     asked on the terminal (y to go on), and with no terminal
                     the command refuses to run
-  --quiet, -q       no progress line on the terminal
+
+Options of update and batch that change how the files are written:
+  --dry-run, -n     every question is taken as yes and every check runs, but
+                    nothing is written; standard output lists, under "== FILE",
+                    each row that would change ("ROW: 'old' -> 'new'") and
+                    each selected row that would not be stored and why
+  --keep-times, -P  each file's last-write and last-access times are put back
+                    after the write, to the nanosecond, unless that time's
+                    row is selected
+  --backup[=SUFFIX] before a file's first write, copy it with its times to
+                    FILE~ (or FILE and SUFFIX); an existing backup is never
+                    replaced: that file fails and is not written. A file that
+                    does not change gets no backup
+  --json            one JSON document for the run:
+                    {"dry_run": false, "files": [{"path": ..., "path_bytes": ...,
+                     "status": "changed"|"unchanged"|"failed"|"not-processed",
+                     "rows": [{"key": ..., "alias": ..., "old": ..., "new": ...,
+                     "stored": true|false, "reason": ...}], "messages": [...]}]}
+                    reason: same, missing, code-page, type, set-failed
+
+Options of every command that choose the files (after those named):
+  --files-from FILE  names read from FILE, one a line; "-" for standard input
+                     (update and batch then need --yes)
+  --null, -0         with --files-from, names end with NUL (find -print0)
+  --recursive, -r    a folder stands for the files under it whose extension is
+                     one of --ext (by default the documents this program knows:
+                     @EXTENSIONS@), folders first, by name; hidden names and
+                     links to folders are passed over
+  --ext EXT,...      the extensions --recursive takes, without regard to case
+  --quiet, -q        no progress line on the terminal
 
 batch writes the default values into every FILE as the window's batch
 command (一括更新) writes them into the selected files of its folder list, in
@@ -98,14 +142,18 @@ such property set, are not failures), 1 when any file failed or was not
 processed (a question answered no included), 2 for a usage error (or no
 terminal to ask on), 130 when interrupted.
 
+A dry run, a file list or a folder that gives no file ends with status 0.
+
 ROW is SET:NAME, the name as the window shows it or its English alias:
 @ROWS@
 
-使い方: tavrin-cli show [--json [--hex]] [--jobs N] ファイル...
-        tavrin-cli update [--set 行=値]... [--select 行]... [--yes] [--quiet] ファイル...
+使い方: tavrin-cli show [--json [--hex] | --csv] [--jobs N] [一覧] ファイル...
+        tavrin-cli update [--set 行=値]... [--select 行]... [--yes] [書込] [一覧] ファイル...
         tavrin-cli batch [--defaults ファイル.dat] [--set 行=値]... [--select 行]...
-                         [--yes] [--wait ミリ秒] [--keep-going] [--quiet] ファイル...
+                         [--yes] [--wait ミリ秒] [--keep-going] [書込] [一覧] ファイル...
         tavrin-cli --help | --version
+  一覧: [--files-from ファイル|- [--null]] [--recursive [--ext 拡張子,...]] [--quiet]
+  書込: [--dry-run] [--keep-times] [--backup[=接尾辞]] [--json]
 
 各ファイルのメタデータを、ウィンドウの「表示」と同じ手順で読み取って出力します。
 サマリー情報とドキュメント サマリー情報のプロパティ セット、ファイルの作成日時・
@@ -117,6 +165,7 @@ ROW is SET:NAME, the name as the window shows it or its English alias:
            名前が UTF-8 でないとき "path" は null、"path_bytes" は常に名前の
            バイト列の 16 進表記)
   --hex    --json と併用し、各行に値の CP932 バイト列 ("hex") を加えます
+  --csv    ファイルごとに 1 行、行ごとに 1 列の CSV (RFC 4180、BOM 付き UTF-8)
   --jobs N 最大 N 個のファイルを同時に読み取ります (1～64、既定はプロセッサ数で
            最大 8)。出力は同じで、指定した順のままです
   --help   この説明を表示します
@@ -133,7 +182,27 @@ update はウィンドウの「変更」と同じ手順で各ファイルを順�
   --select 行     表示された値のまま行を選択します
   --yes           確認に OK と答えます。省略すると端末で確認し (y で続行)、
                   端末がなければ実行しません
-  --quiet, -q     端末に進行状況を表示しません
+
+update と batch の書き込み方を変えるオプション:
+  --dry-run, -n     確認にはすべて「はい」と答え、チェックもすべて行いますが、
+                    何も書き込みません。変わる行 (旧 -> 新) と、保存されない
+                    行とその理由をファイルごとに標準出力に示します
+  --keep-times, -P  書き込み後、更新日時とアクセス日時をナノ秒まで元に戻します
+                    (その日時の行を選択したときを除く)
+  --backup[=接尾辞] 最初の書き込みの前に、ファイルを日時ごと ファイル~ (または
+                    ファイル名+接尾辞) にコピーします。バックアップが既にあれば
+                    上書きせず、そのファイルは失敗として書き込みません。変わらない
+                    ファイルのバックアップは作りません
+  --json            実行全体を一つの JSON 文書で出力します (形式は上記のとおり)
+
+ファイルを選ぶオプション (すべてのコマンド、指定したファイルの後に加わります):
+  --files-from ファイル  1 行に 1 つの名前を読みます。"-" は標準入力 (update と
+                     batch では --yes が必要)
+  --null, -0         --files-from の名前を NUL で区切ります (find -print0)
+  --recursive, -r    フォルダーの下の、拡張子が --ext (既定はこのプログラムが扱う
+                     文書: @EXTENSIONS@) のファイルを対象にします
+  --ext 拡張子,...   --recursive が選ぶ拡張子 (大文字小文字を区別しません)
+  --quiet, -q        端末に進行状況を表示しません
 
 batch はウィンドウの「一括更新」と同じ手順で、既定値を各ファイルに指定の順で
 書き込みます。新しいフォームの規定値ページに --defaults のファイル (ウィンドウが
@@ -158,11 +227,20 @@ batch はウィンドウの「一括更新」と同じ手順で、既定値を�
 行は セット:名前 の形で、名前はウィンドウの表示どおりか英語の別名です (上の一覧)。
 )";
 
-// The help with the row names filled in from the row catalogue.
+// The help with the row names filled in from the row catalogue, and the
+// document extensions from their list.
 std::string HelpText() {
   std::string text = kHelp;
   const std::string_view mark = "@ROWS@\n";
   text.replace(text.find(mark), mark.size(), tavrin::cli::RowNameList());
+  std::string extensions;
+  for (std::string_view extension : tavrin::kDocumentExtensions) {
+    extensions += (extensions.empty() ? "" : ", ") + std::string(extension);
+  }
+  const std::string_view place = "@EXTENSIONS@";
+  for (std::size_t at; (at = text.find(place)) != std::string::npos;) {
+    text.replace(at, place.size(), extensions);
+  }
   return text;
 }
 
@@ -222,8 +300,11 @@ class TerminalDialogs : public tavrin::ScriptedDialogs {
 constexpr int kFailed = 1;
 constexpr int kInterrupted = 130;
 
-int Show(const std::string& self, const std::vector<std::string>& files, bool json, bool hex,
-         unsigned jobs) {
+enum class ShowAs { kText, kJson, kCsv };
+
+int Show(const std::string& self, const std::vector<std::string>& files, ShowAs as, bool hex,
+         unsigned jobs, bool quiet) {
+  const bool json = as == ShowAs::kJson;
   const std::string title = tavrin::ProgramTitle(self);
   bool anyFailed = false;
   // Every form starts from the same settings: they are read once.
@@ -250,6 +331,9 @@ int Show(const std::string& self, const std::vector<std::string>& files, bool js
     });
     if (json) {
       result.text = (i == 0 ? "" : ",") + tavrin::cli::RenderJson(report, hex);
+    } else if (as == ShowAs::kCsv) {
+      result.text = tavrin::cli::CsvLine(report);
+      result.errors = tavrin::cli::RenderMessages(report);
     } else {
       result.text = tavrin::cli::RenderText(report);
       result.errors = tavrin::cli::RenderMessages(report);
@@ -259,15 +343,24 @@ int Show(const std::string& self, const std::vector<std::string>& files, bool js
     return result;
   };
   if (json) Print("{\"files\":[");
+  if (as == ShowAs::kCsv)
+    Print(std::string(tavrin::cli::kUtf8ByteOrderMark) + tavrin::cli::CsvHeader());
+  // Rows on the same terminal would be drawn over.
+  tavrin::cli::Progress progress(files.size(), !quiet && ::isatty(STDOUT_FILENO) == 0);
+  std::size_t done = 0;
+  if (!files.empty()) progress.Working(0, files[0]);
   tavrin::cli::RunInOrder(files.size(), jobs, showOne, [&](const tavrin::cli::JobResult& result) {
     anyFailed = anyFailed || result.anyMessage;
+    progress.Clear();
     Print(result.text);
     if (!result.errors.empty()) {
       // The rows of a file come before what was said about it.
       std::fflush(stdout);
       std::fwrite(result.errors.data(), 1, result.errors.size(), stderr);
     }
+    if (++done < files.size()) progress.Working(done, files[done]);
   });
+  progress.Clear();
   if (json) Print("]}\n");
   return anyFailed ? kFailed : 0;
 }
@@ -292,27 +385,57 @@ void PrintError(const std::string& text) {
   std::fwrite(text.data(), 1, text.size(), stderr);
 }
 
-// What a command that writes tells of each file and how the run ended.
+// How a command that writes tells of each file.
+struct WriteOutput {
+  bool quiet = false;
+  bool json = false;
+  bool dryRun = false;
+};
+
+// What a command that writes tells of each file, as soon as it is done,
+// and how the run ended.
 class WriteReport {
  public:
-  WriteReport(std::size_t total, bool quiet) : progress_(total, !quiet) {}
+  WriteReport(std::size_t total, WriteOutput how) : progress_(total, !how.quiet), how_(how) {
+    if (how_.json)
+      Print(std::string("{\"dry_run\":") + (how_.dryRun ? "true" : "false") + ",\"files\":[");
+  }
+  ~WriteReport() {
+    if (how_.json) Print("]}\n");
+    std::fflush(stdout);
+  }
+  WriteReport(const WriteReport&) = delete;
+  WriteReport& operator=(const WriteReport&) = delete;
 
   void Working(std::size_t done, const std::string& path) { progress_.Working(done, path); }
-  // The file's boxes, printed now; gives whether it failed.
-  bool Done(const std::string& path, const std::vector<tavrin::ScriptedDialogs::Shown>& boxes) {
+  void Done(const tavrin::cli::FileOutcome& outcome) {
+    using tavrin::cli::FileStatus;
     progress_.Clear();
-    bool failed = false;
-    for (const auto& box : tavrin::cli::MessagesOf(boxes)) {
-      PrintError(tavrin::cli::MessageLine(path, box));
-      failed = failed || !tavrin::cli::IsNote(box);
+    failed_ = failed_ || outcome.status == FileStatus::kFailed ||
+              outcome.status == FileStatus::kNotProcessed;
+    if (how_.json) {
+      Print((first_ ? "" : ",") + tavrin::cli::RenderOutcomeJson(outcome));
+      first_ = false;
+      return;
     }
-    failed_ = failed_ || failed;
-    return failed;
+    if (how_.dryRun) {
+      Print(tavrin::cli::RenderPlan(outcome));
+      // The rows of a file come before what was said about it.
+      std::fflush(stdout);
+    }
+    for (const auto& box : outcome.messages) {
+      PrintError(tavrin::cli::MessageLine(outcome.path, box));
+    }
+    if (outcome.status == FileStatus::kNotProcessed) NotProcessed(outcome.path);
   }
   void NotProcessed(const std::string& path) {
     progress_.Clear();
-    PrintError(tavrin::cli::EscapedPath(path) + ": not processed\n");
     failed_ = true;
+    if (how_.json) {
+      Done({path, tavrin::cli::FileStatus::kNotProcessed, {}, {}});
+      return;
+    }
+    PrintError(tavrin::cli::EscapedPath(path) + ": not processed\n");
   }
   void Fail() { failed_ = true; }
   int ExitStatus() const {
@@ -322,7 +445,60 @@ class WriteReport {
 
  private:
   tavrin::cli::Progress progress_;
+  WriteOutput how_;
   bool failed_ = false;
+  bool first_ = true;
+};
+
+// What one file's write is done under: the report its rows are told in,
+// the rehearsal of a dry run, and the backup made before its first change.
+class FileWrite {
+ public:
+  FileWrite(std::string path, bool dryRun, const std::optional<std::string>& backupSuffix,
+            tavrin::Dialogs& dialogs)
+      : path_(std::move(path)), reportScope_(report_), policyScope_(policy_) {
+    policy_.rehearsal = dryRun;
+    if (backupSuffix) {
+      // Before anything of this run reads the file and moves its access
+      // time.
+      original_ = tavrin::KeptTimes::Take(path_);
+      policy_.beforeWrite = [this, backup = path_ + *backupSuffix, &dialogs](const std::string&) {
+        if (backupTried_) return backupResult_;
+        backupTried_ = true;
+        const auto& taken = original_.Taken();
+        backupResult_ = tavrin::MakeBackupCopy(path_, backup, taken ? &*taken : nullptr);
+        using tavrin::codepage::Cp932;
+        if (backupResult_ == tavrin::STG_E_FILEALREADYEXISTS) {
+          dialogs.Message(Cp932("バックアップ ") + tavrin::codepage::PathForMessage(backup) +
+                          Cp932(" がすでにあるため、ファイルを変更しません"));
+        } else if (tavrin::FAILED(backupResult_)) {
+          dialogs.Message(Cp932("バックアップ ") + tavrin::codepage::PathForMessage(backup) +
+                          Cp932(" を作れないため、ファイルを変更しません") + "\r\n" +
+                          tavrin::HResultText(backupResult_));
+        }
+        return backupResult_;
+      };
+    }
+  }
+  FileWrite(const FileWrite&) = delete;
+  FileWrite& operator=(const FileWrite&) = delete;
+
+  // The file's outcome from the boxes its command showed. A selected row the
+  // writes never told of was not reached (the file failed first) or belongs
+  // to a set the document lacks.
+  tavrin::cli::FileOutcome Outcome(const std::vector<tavrin::ScriptedDialogs::Shown>& boxes,
+                                   const std::vector<tavrin::cli::NamedRow>& selected,
+                                   tavrin::PageGrids page, bool declined) const;
+
+ private:
+  std::string path_;
+  tavrin::RowReport report_;
+  tavrin::WritePolicy policy_;
+  tavrin::RowReportScope reportScope_;
+  tavrin::WritePolicyScope policyScope_;
+  tavrin::KeptTimes original_;
+  bool backupTried_ = false;
+  tavrin::HRESULT backupResult_ = tavrin::S_OK;
 };
 
 struct UpdateRequest {
@@ -330,7 +506,9 @@ struct UpdateRequest {
   std::vector<tavrin::cli::RowValue> values;
   std::vector<tavrin::cli::NamedRow> selected;
   bool yes = false;
-  bool quiet = false;
+  WriteOutput output;
+  bool keepTimes = false;
+  std::optional<std::string> backupSuffix;
 };
 
 tavrin::ValueListEditor& GridOf(tavrin::PageGrids page, tavrin::RowSet set) {
@@ -343,6 +521,34 @@ tavrin::ValueListEditor& GridOf(tavrin::PageGrids page, tavrin::RowSet set) {
       break;
   }
   return page.fileTime;
+}
+
+tavrin::cli::FileOutcome FileWrite::Outcome(
+    const std::vector<tavrin::ScriptedDialogs::Shown>& boxes,
+    const std::vector<tavrin::cli::NamedRow>& selected, tavrin::PageGrids page,
+    bool declined) const {
+  using tavrin::cli::FileStatus;
+  tavrin::cli::FileOutcome outcome{
+      path_, FileStatus::kUnchanged, {}, tavrin::cli::MessagesOf(boxes)};
+  const bool failed = std::any_of(outcome.messages.begin(), outcome.messages.end(),
+                                  [](const auto& box) { return !tavrin::cli::IsNote(box); });
+  for (const tavrin::cli::NamedRow& row : selected) {
+    if (const tavrin::RowOutcome* told = report_.Find(row.set, row.row)) {
+      outcome.rows.push_back(*told);
+    } else {
+      outcome.rows.push_back({row.set,
+                              row.row,
+                              {},
+                              GridOf(page, row.set).Value(row.row),
+                              failed ? tavrin::RowFate::kSetFailed : tavrin::RowFate::kMissing,
+                              false});
+    }
+  }
+  outcome.status = declined              ? FileStatus::kNotProcessed
+                   : failed              ? FileStatus::kFailed
+                   : report_.AnyStored() ? FileStatus::kChanged
+                                         : FileStatus::kUnchanged;
+  return outcome;
 }
 
 // Puts the --set values into their rows as the window's editors would leave
@@ -390,7 +596,7 @@ void SelectExactly(tavrin::TForm1& form, const std::vector<tavrin::cli::NamedRow
 // Each file on a form of its own, one after the other, each reported as it
 // is done.
 int Update(const std::string& self, const UpdateRequest& request) {
-  WriteReport report(request.files.size(), request.quiet);
+  WriteReport report(request.files.size(), request.output);
   for (std::size_t i = 0; i < request.files.size(); ++i) {
     const std::string& file = request.files[i];
     if (stopRequested) {
@@ -403,6 +609,10 @@ int Update(const std::string& self, const UpdateRequest& request) {
     if (request.yes) dialogs.SetStandingAnswer(true);
     tavrin::TForm1 form(dialogs, host, self);
     tavrin::RunHandler(dialogs, [&] { form.FormCreate(); });
+    // Taken before the show: reading a document may move its access time.
+    const bool keepTimes = request.keepTimes || request.output.dryRun;
+    const tavrin::KeptTimes kept = keepTimes ? tavrin::KeptTimes::Take(file) : tavrin::KeptTimes();
+    FileWrite write(file, request.output.dryRun, request.backupSuffix, dialogs);
     form.Edit1.SetText(file);
     tavrin::RunHandler(dialogs, [&] { form.Button1Click(); });
     // The show before the change says a set is missing; only a write that
@@ -420,13 +630,13 @@ int Update(const std::string& self, const UpdateRequest& request) {
       return Usage(problem.c_str());
     }
     tavrin::RunHandler(dialogs, [&] { form.Button2Click(); });
+    if (keepTimes) kept.PutBack(file, form.CheckListBox2, dialogs);
     // What the show already said of the file (it is missing, it is held)
     // is not said twice.
     for (const auto& box : dialogs.ShownBoxes()) {
       if (std::find(boxes.begin(), boxes.end(), box) == boxes.end()) boxes.push_back(box);
     }
-    report.Done(file, boxes);
-    if (dialogs.Declined()) report.NotProcessed(file);
+    report.Done(write.Outcome(boxes, request.selected, form.TargetPage(), dialogs.Declined()));
   }
   return report.ExitStatus();
 }
@@ -438,7 +648,9 @@ struct BatchRequest {
   std::vector<std::string> files;
   std::chrono::milliseconds pause = tavrin::kBatchPause;
   bool yes = false;
-  bool quiet = false;
+  WriteOutput output;
+  bool keepTimes = false;
+  std::optional<std::string> backupSuffix;
   bool keepGoing = false;
 };
 
@@ -464,7 +676,7 @@ int Batch(const std::string& self, const BatchRequest& request) {
   dialogs.SetStandingAnswer(request.yes ? std::optional<bool>(true) : std::nullopt);
   tavrin::TForm1 form(dialogs, host, self);
   tavrin::RunHandler(dialogs, [&] { form.FormCreate(); });
-  WriteReport report(request.files.size(), request.quiet);
+  WriteReport report(request.files.size(), request.output);
   const auto noneProcessed = [&](std::size_t from) {
     if (stopRequested) {
       PrintError("tavrin-cli: interrupted: " + std::to_string(from) + " of " +
@@ -494,6 +706,8 @@ int Batch(const std::string& self, const BatchRequest& request) {
     return Usage(problem.c_str());
   }
   form.SetBatchPause(request.pause);
+  // A dry run reads every file: its access time goes back too.
+  form.CheckBox13.SetChecked(request.keepTimes || request.output.dryRun);
   form.ShellListView1.ShowPaths({});
   tavrin::RunHandler(dialogs, [&] { form.Button13Click(); });
   if (dialogs.Declined() || !tavrin::cli::MessagesOf(dialogs.ShownBoxes()).empty()) {
@@ -507,8 +721,12 @@ int Batch(const std::string& self, const BatchRequest& request) {
     dialogs.Clear();
     host.Reset();
     form.ShellListView1.ShowPaths({file});
-    tavrin::RunHandler(dialogs, [&] { form.Button13Click(); });
-    report.Done(file, dialogs.ShownBoxes());
+    {
+      FileWrite write(file, request.output.dryRun, request.backupSuffix, dialogs);
+      tavrin::RunHandler(dialogs, [&] { form.Button13Click(); });
+      report.Done(
+          write.Outcome(dialogs.ShownBoxes(), request.selected, form.DefaultsPage(), false));
+    }
     // The window ends its batch at a folder or a missing file.
     if (!host.Reached() && !request.keepGoing) return noneProcessed(i + 1);
   }
@@ -521,26 +739,48 @@ bool CanAsk(bool yes) {
 }
 
 int Run(const std::string& self, const tavrin::cli::CommandLine& line) {
-  if (line.files.empty()) return Usage("no file given");
-  if (line.command == "show") {
-    if (line.hex && !line.json) return Usage("--hex goes with --json");
-    return Show(self, line.files, line.json, line.hex, line.jobs);
+  if (line.command == "show" && line.csv && (line.json || line.hex)) {
+    return Usage("--csv goes with neither --json nor --hex");
   }
-  if (!CanAsk(line.yes)) {
+  if (line.command == "show" && line.hex && !line.json) return Usage("--hex goes with --json");
+  // A dry run writes nothing: there is nothing to ask before it.
+  const bool yes = line.yes || line.dryRun;
+  if (line.command != "show" && line.filesFrom == "-" && !yes) {
+    return Usage("--files-from - takes standard input, where the questions are asked; give --yes");
+  }
+  if (line.nullSeparated && line.filesFrom.empty()) return Usage("--null goes with --files-from");
+  std::vector<std::string> files;
+  if (std::string problem = tavrin::cli::GatherFiles(line, files); !problem.empty()) {
+    return Usage(problem.c_str());
+  }
+  if (files.empty()) {
+    // A list or a walk that found nothing is no mistake in the command.
+    if (!line.filesFrom.empty() || line.recursive) return 0;
+    return Usage("no file given");
+  }
+  if (line.command == "show") {
+    const ShowAs as = line.json ? ShowAs::kJson : line.csv ? ShowAs::kCsv : ShowAs::kText;
+    return Show(self, files, as, line.hex, line.jobs, line.quiet);
+  }
+  if (!CanAsk(yes)) {
     return Usage("no terminal to ask on; give --yes to write without asking");
   }
   StopOnInterrupt();
+  const WriteOutput output{line.quiet, line.json, line.dryRun};
   if (line.command == "update") {
-    return Update(self, {line.files, line.values, line.selected, line.yes, line.quiet});
+    return Update(
+        self, {files, line.values, line.selected, yes, output, line.keepTimes, line.backupSuffix});
   }
   BatchRequest request;
   request.defaults = line.defaults;
   request.values = line.values;
   request.selected = line.selected;
-  request.files = line.files;
+  request.files = std::move(files);
   request.pause = line.pause;
-  request.yes = line.yes;
-  request.quiet = line.quiet;
+  request.yes = yes;
+  request.output = output;
+  request.keepTimes = line.keepTimes;
+  request.backupSuffix = line.backupSuffix;
   request.keepGoing = line.keepGoing;
   return Batch(self, request);
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/WritePolicy.h"
 #include "platform/storage/CompoundFile.h"
 #include "platform/storage/File.h"
 #include "platform/storage/PropertySet.h"
@@ -135,6 +136,7 @@ class Storage final : public IStorage, public IPropertySetStorage {
   }
 
   storage::CompoundFile& File() { return *file_; }
+  const std::string& Path() const { return path_; }
 
  private:
   ~Storage() override = default;
@@ -200,6 +202,8 @@ HRESULT PropertyStorage::WriteMultiple(ULONG cpspec, const PROPSPEC rgpspec[],
   if (FAILED(hr)) return hr;
   // Writing back what is there already leaves the file untouched.
   if (changed == parsed_.Bytes()) return S_OK;
+  // A rehearsal has made every check by now.
+  if (hr = MayWrite(owner_.Path()); hr != S_OK) return SUCCEEDED(hr) ? S_OK : hr;
   if (hr = owner_.File().ReplaceStream(entry_, changed); FAILED(hr)) return hr;
   // Later reads see what was written; what we wrote we can always read.
   return storage::PropertySetStream::Parse(std::move(changed), parsed_);

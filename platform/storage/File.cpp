@@ -49,6 +49,10 @@ int SystemCalls::Close(int fd) {
   return ::close(fd);
 }
 
+int SystemCalls::SetTimes(int fd, const struct timespec times[2]) {
+  return ::futimens(fd, times);
+}
+
 int SystemCalls::Unlink(const char* path) {
   return ::unlink(path);
 }

@@ -35,6 +35,8 @@ class SystemCalls {
   // names, device and inode, size and times.
   virtual int Stat(int fd, struct statx& info);
   virtual int Close(int fd);
+  // futimens(2): last access, then last write.
+  virtual int SetTimes(int fd, const struct timespec times[2]);
   virtual int Unlink(const char* path);
   // 0 and the absolute path, with no symbolic link in it, of the file `path`
   // names, or -1. Given the file's open descriptor `fd`, the system's own

@@ -89,6 +89,16 @@ TEST_F(BatchCliTest, NothingIsSkippedInSilence) {
   EXPECT_NE(Shown(a).find("タイトル = x\n"), std::string::npos);
   EXPECT_EQ(fixture::ReadWholeFile(b), before);
 
+  // The same run in JSON: one entry for each file, with its status.
+  std::vector<std::string> json = stopping;
+  json.insert(json.begin() + 1, "--json");
+  EXPECT_EQ(fixture::PythonOver(Cli(json).output,
+                                "import json,sys\n"
+                                "for f in json.load(open(sys.argv[1]))['files']:\n"
+                                "  print(f['status'], [r['reason'] for r in f['rows'] if not "
+                                "r['stored']])\n"),
+            "unchanged ['same']\nfailed ['set-failed']\nnot-processed []\nnot-processed []\n");
+
   std::vector<std::string> going = stopping;
   going.insert(going.begin() + 1, "--keep-going");
   fixture::ProcessResult went = Cli(going);

@@ -1,7 +1,9 @@
 // The command-line front end as its users run it: a separate process, its
 // output and its exit status.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -171,6 +173,57 @@ TEST_F(TavrinCliTest, ShowingManyAtOnceChangesNothingButTheTime) {
   std::vector<std::string> jsonAlone = alone;
   jsonAlone.insert(jsonAlone.begin() + 1, "--json");
   EXPECT_EQ(Cli(json).output, Cli(jsonAlone).output);
+}
+
+// The files of a run from a list (lines, or NUL-separated names on
+// standard input) or a folder walked for the document extensions; shown as
+// CSV that a spreadsheet program and Python's csv module read alike.
+TEST_F(TavrinCliTest, FileListsAndCsv) {
+  const std::filesystem::path tree = dir.path() / "tree";
+  std::filesystem::create_directories(tree / "sub");
+  const std::string document = fixture::ReadWholeFile(full);
+  const std::string quoted = testing::TestDocument(testing::SummaryWith("a, \"b\"\nc", "me", 1))
+                                 .WriteTo(dir, "quoted.doc");
+  std::filesystem::copy_file(quoted, tree / "a.doc");
+  for (const char* name : {"sub/b.xls", "sub/C.PPT", "notes.txt", "odd\nname.doc"}) {
+    std::filesystem::copy_file(full, tree / name);
+  }
+  const std::string csvFacts =
+      "import csv,sys\n"
+      "raw=open(sys.argv[1],'rb').read()\n"
+      "rows=list(csv.reader(open(sys.argv[1],encoding='utf-8-sig',newline='')))\n"
+      "print(raw[:3]==b'\\xef\\xbb\\xbf', rows[0][:3], len(set(map(len,rows))))\n"
+      "for r in rows[1:]: print(r[0].rsplit('/',1)[-1], repr(r[1]), r[rows[0].index("
+      "'docsummary:company')])\n";
+  fixture::ProcessResult walked = Cli({"show", "--csv", "-r", tree.string()});
+  EXPECT_EQ(walked.exitCode, 0) << walked.errors;
+  // Folders first, then files, by name without regard to case.
+  EXPECT_EQ(fixture::PythonOver(walked.output, csvFacts),
+            "True ['path', 'summary:title', 'summary:subject'] 1\n"
+            "b.xls '題名' ACME\nC.PPT '題名' ACME\n"
+            "a.doc 'a, \"b\"\\nc' \n"
+            "odd\\nname.doc '題名' ACME\n");
+  EXPECT_EQ(Cli({"show", "-r", "--ext", "ppt,.XLS", tree.string()}).output.find("a.doc"),
+            std::string::npos);
+
+  // A line each, or NUL after each name, where a name may hold a line break.
+  const std::string odd = (tree / "odd\nname.doc").string();
+  const std::string list = dir.Put("list", (tree / "a.doc").string() + "\n" + summaryOnly + "\n");
+  const std::string names = dir.Put("names", odd + '\0' + (tree / "sub/b.xls").string() + '\0');
+  fixture::ProcessResult listed = Cli({"show", "--files-from", list});
+  EXPECT_EQ(listed.output.find("== " + (tree / "a.doc").string() + "\n"), 0u) << listed.output;
+  EXPECT_NE(listed.output.find("\n== " + summaryOnly + "\n"), std::string::npos);
+  fixture::ProcessOptions fromInput;
+  fromInput.input = open(names.c_str(), O_RDONLY | O_CLOEXEC);
+  fixture::ProcessResult piped =
+      RunProcess({TAVRIN_CLI, "show", "--files-from", "-", "--null", "-q"}, fromInput);
+  close(fromInput.input);
+  EXPECT_EQ(piped.exitCode, 0);
+  EXPECT_EQ(piped.output.find("== " + (tree / "odd\\nname.doc").string() + "\n"), 0u)
+      << piped.output;
+  EXPECT_NE(piped.output.find("\n== " + (tree / "sub/b.xls").string() + "\n"), std::string::npos);
+  // Standard input cannot hold both the names and the answers.
+  EXPECT_EQ(Cli({"update", "--files-from", "-", "--set", "summary:title=x"}).exitCode, 2);
 }
 
 }  // namespace

@@ -3,10 +3,12 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 
 #include "platform/CodePage.h"
 #include "support/ExternalReaders.h"
@@ -40,6 +42,22 @@ fixture::ProcessResult CliWithInput(std::vector<std::string> args, int input, in
     }
   };
   return RunProcess(args, options);
+}
+
+// Last access before last write, as a file read since it was written has
+// them on a file system that updates access times lazily: a read by the
+// program would move the access time.
+void SetTimes(const std::string& path) {
+  const struct timespec times[2] = {{1000000000, 123456789}, {1500000000, 987654321}};
+  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+}
+
+// The last-access and last-write times, to the nanosecond.
+std::string TimesOf(const std::string& path) {
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0) return "none";
+  return std::to_string(info.st_atim.tv_sec) + "." + std::to_string(info.st_atim.tv_nsec) + " " +
+         std::to_string(info.st_mtim.tv_sec) + "." + std::to_string(info.st_mtim.tv_nsec);
 }
 
 // A terminal of our own: the program reads what the test types.
@@ -168,6 +186,12 @@ TEST_F(UpdateCliTest, UsageErrorsChangeNothing) {
            {"update", "--yes", path, "--set", "filetime:modified="},
            {"update", "--yes", path, "--set", "summary:security=12"},
            {"batch", "--yes", path, "--set", "summary:last-printed=2024-01-02 03:04:05"},
+           // File lists and backups.
+           {"update", "--yes", path, "--null", "--set", "summary:title=x"},
+           {"update", "--yes", "--files-from", path + ".list", "--set", "summary:title=x"},
+           {"update", "--yes", "-r", "--ext", "doc,", path, "--set", "summary:title=x"},
+           {"update", "--yes", path, "--backup=old/", "--set", "summary:title=x"},
+           {"show", "--csv", "--json", path},
        }) {
     EXPECT_EQ(Cli(args).exitCode, 2) << args.back();
   }
@@ -179,6 +203,120 @@ TEST_F(UpdateCliTest, UsageErrorsChangeNothing) {
         "filetime:modified", "docsummary:company", "update はウィンドウ"}) {
     EXPECT_NE(help.find(text), std::string::npos) << text;
   }
+}
+
+// Every check runs and nothing is written; each selected row is told: what
+// it would become, or why it would not be stored.
+TEST_F(UpdateCliTest, ADryRunWritesNothingAndTellsWhatBecomesOfEachRow) {
+  // A Western code page, a count held in 16 bits.
+  test::SectionFixture docSummary(test::kDocSummaryFmtid);
+  docSummary.Add(1, test::I2(1252)).Add(2, test::Lpstr("c")).Add(5, test::I2(3));
+  docSummary.Add(15, test::Lpstr("ACME"));
+  const std::string file = testing::TestDocument(testing::SummaryWith("title", "me", 4), docSummary)
+                               .WriteTo(dir, "plan.doc");
+  const std::string bytes = ReadWholeFile(file);
+  // Set after the read above, and compared before the reads below: a
+  // file system may count any read as an access.
+  SetTimes(file);
+  const std::string times = TimesOf(file);
+  const std::vector<std::string> rows{"--set", "summary:title=new",
+                                      "--set", "summary:subject=s",
+                                      "--set", "summary:author=me",
+                                      "--set", "docsummary:category=d",
+                                      "--set", "docsummary:lines=70000",
+                                      "--set", "docsummary:company=日本",
+                                      "--set", "filetime:modified=2001/02/03 04:05:06"};
+  std::vector<std::string> args{"update", "--dry-run", file};
+  args.insert(args.end(), rows.begin(), rows.end());
+  fixture::ProcessResult plan = Cli(args);
+  // The code page refuses the whole set, so the file would fail.
+  EXPECT_EQ(plan.exitCode, 1);
+  EXPECT_EQ(plan.output.rfind("== " + file +
+                                  "\nsummary:title: 'title' -> 'new'\n"
+                                  "summary:subject: not stored: the document lacks this "
+                                  "property, and none is added\n"
+                                  "docsummary:category: not stored: its set was not written\n"
+                                  "docsummary:lines: not stored: the property's type cannot "
+                                  "hold the value, so it keeps its own\n"
+                                  "docsummary:company: not stored: the set's code page cannot "
+                                  "hold the text, so the set is not written\n"
+                                  "filetime:modified: '",
+                              0),
+            0u)
+      << plan.output;
+  EXPECT_NE(plan.output.find("' -> '2001/02/03 04:05:06'\n"), std::string::npos) << plan.output;
+  EXPECT_NE(plan.errors.find("(コードページ 1252) では保存できません"), std::string::npos)
+      << plan.errors;
+  EXPECT_EQ(TimesOf(file), times);
+  EXPECT_EQ(ReadWholeFile(file), bytes);
+
+  args.insert(args.begin() + 1, "--json");
+  const std::string facts = fixture::PythonOver(
+      Cli(args).output,
+      "import json,sys\n"
+      "d=json.load(open(sys.argv[1],encoding='utf-8'))\n"
+      "f=d['files'][0]\n"
+      "print(d['dry_run'], f['status'], len(f['messages']))\n"
+      "for r in f['rows']: print(r['alias'], r['key'], r['old'], r['new'], r['stored'],"
+      " r.get('reason'))\n");
+  EXPECT_EQ(facts.substr(0, facts.find("filetime")),
+            // The refusal, and that the summary set alone would change.
+            "True failed 2\n"
+            "summary:title タイトル title new True None\n"
+            "summary:subject 表題 None s False missing\n"
+            "summary:author 作成者 me me False same\n"
+            "docsummary:category カテゴリ c d False set-failed\n"
+            "docsummary:lines 行数 3 70000 False type\n"
+            "docsummary:company 会社名 ACME 日本 False code-page\n")
+      << facts;
+  EXPECT_EQ(ReadWholeFile(file), bytes);
+}
+
+// -P puts both times back to the nanosecond; --backup copies the file with
+// its times before its first change, never over an existing backup, and
+// not at all for a file that does not change.
+TEST_F(UpdateCliTest, KeptTimesAndBackups) {
+  SetTimes(path);
+  const std::string times = TimesOf(path);
+  fixture::ProcessResult kept =
+      Cli({"update", "--yes", "-P", "--backup", path, "--set", "summary:title=kept"});
+  EXPECT_EQ(kept.exitCode, 0) << kept.errors;
+  // Times first: reading a file may count as an access.
+  EXPECT_EQ(TimesOf(path), times);
+  EXPECT_EQ(TimesOf(path + "~"), times);
+  EXPECT_NE(Shown().find("タイトル = kept\n"), std::string::npos);
+  EXPECT_EQ(ReadWholeFile(path + "~"), before);
+
+  const std::string changed = ReadWholeFile(path);
+  fixture::ProcessResult refused =
+      Cli({"update", "--yes", "--backup", path, "--set", "summary:title=again"});
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_EQ(refused.errors.rfind(path + ": tavrin-cli: バックアップ " + path +
+                                     "~ がすでにあるため、ファイルを変更しません\n",
+                                 0),
+            0u)
+      << refused.errors;
+  EXPECT_EQ(ReadWholeFile(path), changed);
+  EXPECT_EQ(ReadWholeFile(path + "~"), before);
+  fixture::ProcessResult same =
+      Cli({"update", "--yes", "--backup=.bak", path, "--set", "summary:title=kept"});
+  EXPECT_EQ(same.exitCode, 0) << same.errors;
+  EXPECT_FALSE(std::filesystem::exists(path + ".bak"));
+
+  // The batch page's 更新日時を保持 does the same; a time that is selected
+  // is set all the same.
+  SetTimes(path);
+  EXPECT_EQ(
+      Cli({"batch", "--yes", "--wait", "0", "--keep-times", path, "--set", "summary:title=batch"})
+          .exitCode,
+      0);
+  EXPECT_EQ(TimesOf(path), times);
+  EXPECT_EQ(Cli({"batch", "--yes", "--wait", "0", "--keep-times", path, "--set",
+                 "summary:title=dated", "--set", "filetime:modified=2001/02/03 04:05:06"})
+                .exitCode,
+            0);
+  EXPECT_EQ(TimesOf(path).substr(0, times.find(' ')), times.substr(0, times.find(' ')));
+  EXPECT_NE(Shown().find("更新日時 = 2001/02/03 04:05:06\n"), std::string::npos);
 }
 
 }  // namespace

@@ -170,6 +170,7 @@ TEST_F(MainWindowTest, EveryControlSitsWhereTheLayoutPutsIt) {
       {"ShellListView1", {8, 8, 585, 385}, nullptr, false},
       {"ShellComboBox1", {8, 416, 273, 22}, nullptr, false},
       {"Button13", {520, 408, 73, 33}, "一括更新", true},
+      {"CheckBox13", {296, 418, 129, 17}, "更新日時を保持", false},
   };
   for (const Placed& c : controls) {
     SCOPED_TRACE(c.name);
@@ -188,6 +189,7 @@ TEST_F(MainWindowTest, EveryControlSitsWhereTheLayoutPutsIt) {
     if (auto* group = qobject_cast<QGroupBox*>(widget)) shown = group->title();
     if (auto* label = qobject_cast<QLabel*>(widget)) shown = label->text();
     if (auto* edit = qobject_cast<QLineEdit*>(widget)) shown = edit->text();
+    if (auto* box = qobject_cast<QCheckBox*>(widget)) shown = box->text();
     EXPECT_EQ(shown, caption);
   }
   for (const char* group : {"GroupBox7", "GroupBox11", "GroupBox8"}) {

@@ -172,4 +172,9 @@ std::string CompareWithGsf(const std::string& original, const std::string& targe
   return problems.empty() ? "OK" : problems;
 }
 
+std::string PythonOver(const std::string& text, const std::string& script) {
+  ScratchDir dir;
+  return RunProcess({"/usr/bin/python3", "-c", script, dir.Put("input", text)}).output;
+}
+
 }  // namespace tavrin::fixture

@@ -34,6 +34,11 @@ struct ProcessOptions {
 // Runs `argv` (looked up in PATH) and collects its standard output.
 ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOptions& options = {});
 
+// Runs Debian's python3 with `script`, `text` in a file named by sys.argv[1],
+// and gives what it printed: an independent reader of the JSON and CSV the
+// command line writes.
+std::string PythonOver(const std::string& text, const std::string& script);
+
 // True when both readers are installed.
 bool ExternalReadersPresent();
 
