@@ -17,9 +17,9 @@
 namespace tavrin::storage::zip {
 
 struct Member {
-  std::string name;              // as stored (bytes), CP437/UTF-8 flag not interpreted
-  std::uint16_t method = 0;      // 0 stored, 8 deflate (others: readable only by name, never changed)
-  std::uint16_t flags = 0;       // general purpose bit flags (bit 3: data descriptor)
+  std::string name;          // as stored (bytes), CP437/UTF-8 flag not interpreted
+  std::uint16_t method = 0;  // 0 stored, 8 deflate (others: readable only by name, never changed)
+  std::uint16_t flags = 0;   // general purpose bit flags (bit 3: data descriptor)
   std::uint32_t crc32 = 0;
   std::uint64_t compressedSize = 0;
   std::uint64_t uncompressedSize = 0;
@@ -40,7 +40,9 @@ class Archive {
   // Reads the end record, the central directory and every local header of
   // `file` and checks they agree; refuses with a code (and reads nothing more)
   // what it cannot change safely. The Archive refers to `file`, which must
-  // outlive it.
+  // outlive it. Whoever opened `file` has run RecoverDocument on it first,
+  // as every open of a document must, so that a change a crash cut off is
+  // undone before anything reads the package.
   //   TAVRIN_E_BADPACKAGE: not a ZIP archive, or one whose records contradict
   //     each other (the text names the value and what it contradicts).
   //   TAVRIN_E_UNSUPPORTEDPACKAGE: a well-formed archive using what this
