@@ -59,16 +59,16 @@ std::string Descriptor(const Member& member, const Encoded& encoded) {
   return bytes;
 }
 
-// The fixed part of a local header with the new CRC and sizes, unless its
-// writer deferred them all to the descriptor (left 0 in the header).
+// The fixed part of a local header with the new CRC and sizes, but for any
+// field its writer deferred to the descriptor (left 0 in the header).
 void PatchLocal(std::string& header, const Member& member, const Encoded& encoded) {
-  const bool deferred = (member.flags & kFlagDescriptor) != 0 && Get32(header, local::kCrc) == 0 &&
-                        Get32(header, local::kCompressed) == 0 &&
-                        Get32(header, local::kUncompressed) == 0;
-  if (deferred) return;
-  Put32(header, local::kCrc, encoded.crc);
-  Put32(header, local::kCompressed, static_cast<std::uint32_t>(encoded.data.size()));
-  Put32(header, local::kUncompressed, static_cast<std::uint32_t>(encoded.size));
+  const bool deferred = (member.flags & kFlagDescriptor) != 0;
+  const auto patch = [&](std::size_t at, std::uint64_t value) {
+    if (!deferred || Get32(header, at) != 0) Put32(header, at, static_cast<std::uint32_t>(value));
+  };
+  patch(local::kCrc, encoded.crc);
+  patch(local::kCompressed, encoded.data.size());
+  patch(local::kUncompressed, encoded.size);
 }
 
 void PatchCentral(std::string& entry, std::size_t at, const Encoded& encoded) {
