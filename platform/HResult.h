@@ -61,6 +61,13 @@ inline constexpr HRESULT TAVRIN_E_UNUSABLEJOURNAL = MakeHResult(0xA0040001u);
 // crash or a kill left unfinished was rolled back from its journal. The user
 // is to be told; everything else treats it as S_OK.
 inline constexpr HRESULT TAVRIN_S_ROLLEDBACK = MakeHResult(0x20040002u);
+// A ZIP package whose property part cannot be read safely: not well-formed
+// XML, a document type declaration, a part past the size limit, or package
+// relationships that contradict themselves. Nothing is changed.
+inline constexpr HRESULT TAVRIN_E_BADPACKAGE = MakeHResult(0xA0040003u);
+// A change to a property whose part the package lacks: creating the part
+// would take a relationship and a content type this program does not write.
+inline constexpr HRESULT TAVRIN_E_NOPROPERTYPART = MakeHResult(0xA0040004u);
 
 inline constexpr std::uint32_t ERROR_ACCESS_DENIED = 5;
 inline constexpr std::uint32_t ERROR_SHARING_VIOLATION = 32;
