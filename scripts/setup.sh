@@ -14,6 +14,8 @@ packages=(
   python3 python3-olefile libgsf-bin time
   # the XML property parts of document packages
   libexpat1-dev
+  # inflate, deflate and CRC for the ZIP packages
+  zlib1g-dev
   # the icons and manual pages, and the checks of the desktop files
   librsvg2-bin gzip man-db desktop-file-utils appstream
   # the .deb: its dependencies are computed, and lintian checks it

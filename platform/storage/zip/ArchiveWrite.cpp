@@ -1,0 +1,1 @@
+#include "platform/storage/zip/Archive.h"
