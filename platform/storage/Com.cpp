@@ -8,7 +8,9 @@
 
 #include "platform/storage/CompoundFile.h"
 #include "platform/storage/File.h"
+#include "platform/storage/Journal.h"
 #include "platform/storage/PropertySet.h"
+#include "platform/storage/package/PackageStorage.h"
 
 namespace tavrin {
 
@@ -216,12 +218,32 @@ HRESULT StgOpenStorage(const char* nativePath, IStorage* pstgPriority, DWORD grf
     return STG_E_INVALIDPARAMETER;
   }
   if (grfMode != (STGM_READWRITE | STGM_SHARE_EXCLUSIVE)) return STG_E_INVALIDFLAG;
+  // A package opened ahead is taken as it is: only compound files are kept.
+  std::unique_ptr<storage::File> raw;
+  if (reuseScope != nullptr && reuseScope->path == nativePath && reuseScope->ahead != nullptr &&
+      reuseScope->file == nullptr && storage::package::LooksLikePackage(*reuseScope->ahead)) {
+    raw = std::move(reuseScope->ahead);
+  }
   std::unique_ptr<storage::CompoundFile> file;
-  HRESULT hr = TakeKept(nativePath, file);
+  HRESULT hr = S_OK;
+  if (raw == nullptr) hr = TakeKept(nativePath, file);
   if (FAILED(hr)) return hr;
-  if (file == nullptr) {
-    hr = storage::CompoundFile::Open(nativePath, file);
+  if (file == nullptr && raw == nullptr) {
+    if (storage::Status opened = storage::File::Open(nativePath, raw); !opened.ok()) {
+      return opened.code();
+    }
+  }
+  if (raw != nullptr) {
+    // A change a crash cut off is undone before the file is even told apart.
+    const storage::Status recovered = storage::RecoverDocument(*raw);
+    if (!recovered.ok()) return recovered.code();
+    if (storage::package::LooksLikePackage(*raw)) {
+      hr = storage::package::OpenPackageStorage(std::move(raw), ppstgOpen);
+      return FAILED(hr) ? hr : recovered.code();
+    }
+    hr = storage::CompoundFile::Open(std::move(raw), file);
     if (FAILED(hr)) return hr;
+    if (recovered.code() == TAVRIN_S_ROLLEDBACK) hr = TAVRIN_S_ROLLEDBACK;
   }
   *ppstgOpen = new Storage(nativePath, std::move(file));
   // TAVRIN_S_ROLLEDBACK, from the open of this file or of the one made
