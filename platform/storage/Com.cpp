@@ -234,16 +234,16 @@ HRESULT StgOpenStorage(const char* nativePath, IStorage* pstgPriority, DWORD grf
     }
   }
   if (raw != nullptr) {
-    // A change a crash cut off is undone before the file is even told apart.
-    const storage::Status recovered = storage::RecoverDocument(*raw);
-    if (!recovered.ok()) return recovered.code();
+    // Told apart before any journal is looked at: neither engine's change
+    // ever writes a file's first bytes, so a cut-off one cannot mislead this.
     if (storage::package::LooksLikePackage(*raw)) {
+      const storage::Status recovered = storage::RecoverDocument(*raw);
+      if (!recovered.ok()) return recovered.code();
       hr = storage::package::OpenPackageStorage(std::move(raw), ppstgOpen);
       return FAILED(hr) ? hr : recovered.code();
     }
     hr = storage::CompoundFile::Open(std::move(raw), file);
     if (FAILED(hr)) return hr;
-    if (recovered.code() == TAVRIN_S_ROLLEDBACK) hr = TAVRIN_S_ROLLEDBACK;
   }
   *ppstgOpen = new Storage(nativePath, std::move(file));
   // TAVRIN_S_ROLLEDBACK, from the open of this file or of the one made
