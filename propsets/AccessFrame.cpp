@@ -108,6 +108,9 @@ SetWrite Run(const std::string& path, const FMTID& fmtid, ULONG count, Dialogs& 
     std::string why = write->untranslatable ? write->untranslatable(CodePageOf(*set.Get())) : "";
     dialogs.Message(Prefixed("Error PropStg.WriteMultiple", hr) + (why.empty() ? "" : "\r\n") +
                     why);
+  } else if (hr == TAVRIN_E_NOPROPERTYPART) {
+    dialogs.Message(Prefixed("Error PropStg.WriteMultiple", hr) + "\r\n" +
+                    Cp932("この文書には、変更した項目を保存する部分がないため変更できません"));
   } else if (hr == STG_E_ACCESSDENIED) {
     // The document itself opened for writing: only its folder, where the
     // journal goes, can have refused.
@@ -117,8 +120,14 @@ SetWrite Run(const std::string& path, const FMTID& fmtid, ULONG count, Dialogs& 
     dialogs.Message(Prefixed("Error PropStg.WriteMultiple", hr));
   }
   if (FAILED(hr)) return SetWrite::kFailed;
+  // What the set holds now tells whether anything changed: a value offered
+  // for a property the set lacks may or may not have been added.
+  ValueList after(count);
+  if (FAILED(set->ReadMultiple(count, specs.data(), after.Span().data()))) {
+    return SetWrite::kChanged;
+  }
   for (std::size_t i = 0; i < asRead.size(); ++i) {
-    if (!storage::SameValue(asRead[i], values.Span()[i])) return SetWrite::kChanged;
+    if (!storage::SameValue(asRead[i], after.Span()[i])) return SetWrite::kChanged;
   }
   return SetWrite::kUnchanged;
 }
@@ -139,6 +148,13 @@ std::string OpenFailureMessage(HRESULT hr) {
       return "STG_E_INVALIDFUNCTION  ";
     case STG_E_REVERTED:
       return "STG_E_REVERTED   ";
+    case TAVRIN_E_BADPACKAGE:
+    case TAVRIN_E_MEMBERTOOLARGE:
+      return Prefixed("Error StgOpenStorage", hr) + "\r\n" +
+             Cp932("文書のパッケージが壊れているか、安全に読めない内容を含んでいます");
+    case TAVRIN_E_UNSUPPORTEDPACKAGE:
+      return Prefixed("Error StgOpenStorage", hr) + "\r\n" +
+             Cp932("このプログラムでは変更できない形式のパッケージです");
     default:
       return Prefixed("Error StgOpenStorage", hr);
   }

@@ -105,6 +105,22 @@ void Store(const Converted& value, PROPVARIANT& entry, Keep keep) {
   }
 }
 
+VARTYPE StandardType(ShownAs shownAs) {
+  switch (shownAs) {
+    case ShownAs::kInteger:
+      return VT_I4;
+    case ShownAs::kDuration:
+    case ShownAs::kDateTime:
+      return VT_FILETIME;
+    case ShownAs::kYesNo:
+      return VT_BOOL;
+    case ShownAs::kText:
+    case ShownAs::kAlwaysEmpty:
+      break;
+  }
+  return VT_LPSTR;
+}
+
 // The first character of a new 8-bit text that the set's code page cannot
 // hold, named with its row, for the refusal's message.
 std::string UntranslatableCharacter(const std::vector<std::size_t>& storedAsText,
@@ -150,6 +166,9 @@ SetWrite WriteFrom(const std::string& path, const FMTID& fmtid, RowSet set,
           if (values[k].vt == VT_LPSTR && rows[k].shownAs == ShownAs::kText) {
             storedAsText.push_back(k);
           }
+          // A property the set lacks is offered under the row's standard
+          // type: a package adds it, a compound file's set ignores it.
+          if (values[k].vt == VT_EMPTY) values[k].vt = StandardType(rows[k].shownAs);
           Store(Convert(rows[k].shownAs, std::move(text)), values[k], {texts, wideTexts});
         }
       },
