@@ -203,11 +203,14 @@ Status Archive::Open(const File& file, std::unique_ptr<Archive>& out) {
     if (compressed == 0xFFFFFFFFu || uncompressed == 0xFFFFFFFFu) {
       return Unsupported(Quoted(m) + " has ZIP64 sizes in its local header");
     }
-    const bool agrees =
-        crc == m.crc32 && compressed == m.compressedSize && uncompressed == m.uncompressedSize;
+    // With a descriptor, a writer that streams leaves a field it did not
+    // know yet 0 in the header.
     const bool deferred = (m.flags & kFlagDescriptor) != 0;
-    // With a descriptor, a writer that streams leaves the header's fields 0.
-    if (!agrees && !(deferred && crc == 0 && compressed == 0 && uncompressed == 0)) {
+    const auto agrees = [deferred](std::uint64_t here, std::uint64_t there) {
+      return here == there || (deferred && here == 0);
+    };
+    if (!agrees(crc, m.crc32) || !agrees(compressed, m.compressedSize) ||
+        !agrees(uncompressed, m.uncompressedSize)) {
       return Bad(Quoted(m) + ": its local header gives CRC " + Hex(crc) + " and sizes " +
                  std::to_string(compressed) + "/" + std::to_string(uncompressed) +
                  ", the central directory " + Hex(m.crc32) + " and " +

@@ -45,17 +45,23 @@ std::string BuildZip(const std::string& path, const std::string& body, bool stre
   return ReadWholeFile(path);
 }
 
-std::string PythonTestZip(const std::string& path) {
+std::string PythonTestZip(const std::string& path, const std::string& member,
+                          std::string* content) {
   const auto result =
       RunProcess({kPython, "-c",
                   "import sys, zipfile\n"
                   "try:\n"
-                  "    bad = zipfile.ZipFile(sys.argv[1]).testzip()\n"
-                  "    print('OK' if bad is None else 'bad member ' + bad, end='')\n"
+                  "    z = zipfile.ZipFile(sys.argv[1])\n"
+                  "    bad = z.testzip()\n"
+                  "    print('OK' if bad is None else 'bad member ' + bad)\n"
+                  "    sys.stdout.flush()\n"
+                  "    if sys.argv[2]: sys.stdout.buffer.write(z.read(sys.argv[2]))\n"
                   "except Exception as e:\n"
-                  "    print(type(e).__name__, e, end='')\n",
-                  path});
-  return result.output;
+                  "    print(type(e).__name__, e)\n",
+                  path, member});
+  const std::size_t line = result.output.find('\n');
+  if (content != nullptr && line != std::string::npos) *content = result.output.substr(line + 1);
+  return result.output.substr(0, line);
 }
 
 std::string PythonRead(const std::string& path, const std::string& name) {

@@ -20,8 +20,10 @@ namespace tavrin::storage::zip::fixture {
 std::string BuildZip(const std::string& path, const std::string& body, bool streamed = false);
 
 // What `python3 -c zipfile` says of the archive at `path`: "OK" when
-// testzip() finds every member's CRC right, else the trouble.
-std::string PythonTestZip(const std::string& path);
+// testzip() finds every member's CRC right, else the trouble; and with a
+// `member`, its content as Python reads it in `content`.
+std::string PythonTestZip(const std::string& path, const std::string& member = "",
+                          std::string* content = nullptr);
 // The content of member `name` as Python's zipfile reads it.
 std::string PythonRead(const std::string& path, const std::string& name);
 
