@@ -336,7 +336,6 @@ PROPVARIANT ReadHome(const PackageProperties::Part& part, const Home& home) {
 
 HRESULT PackageProperties::ReadMultiple(PropertySetKind set, std::span<const PROPSPEC> specs,
                                         std::span<PROPVARIANT> values) const {
-  bool any = false;
   for (std::size_t i = 0; i < specs.size(); ++i) {
     values[i] = {};
     if (specs[i].ulKind != PRSPEC_PROPID) continue;
@@ -345,9 +344,8 @@ HRESULT PackageProperties::ReadMultiple(PropertySetKind set, std::span<const PRO
     const Part* part = Find(home->part);
     if (part == nullptr) continue;
     values[i] = ReadHome(*part, *home);
-    any = any || values[i].vt != VT_EMPTY;
   }
-  return any ? S_OK : S_FALSE;
+  return HasSet(set) ? S_OK : S_FALSE;
 }
 
 Status PackageProperties::WriteMultiple(PropertySetKind set, std::span<const PROPSPEC> specs,

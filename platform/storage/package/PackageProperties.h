@@ -47,7 +47,10 @@ class PackageProperties {
   // Whether any part that holds properties of `set` is there.
   bool HasSet(PropertySetKind set) const;
 
-  // S_OK when any named property is there, S_FALSE when none is.
+  // S_OK whenever a part of the set is there, even with none of the named
+  // properties in it: unlike a compound file's set, a package's takes new
+  // properties, so a set with none must still be offered for writing.
+  // S_FALSE only when no part of the set is there.
   HRESULT ReadMultiple(PropertySetKind set, std::span<const PROPSPEC> specs,
                        std::span<PROPVARIANT> values) const;
   // TAVRIN_E_NOPROPERTYPART for a changed property whose part (or its

@@ -25,10 +25,10 @@ class ArchiveParts final : public PackageParts {
     return {};
   }
 
-  Status Write(const std::vector<PartChange>&) override {
-    // The archive cannot write yet: refused, so nothing is ever half done.
-    (void)file_;
-    return {STG_E_UNIMPLEMENTEDFUNCTION, "the ZIP engine cannot write yet"};
+  Status Write(const std::vector<PartChange>& changes) override {
+    std::vector<zip::Archive::Change> members;
+    for (const PartChange& change : changes) members.push_back({change.name, change.content});
+    return archive_.Write(file_, members);
   }
 
  private:
