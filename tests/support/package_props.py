@@ -6,6 +6,9 @@ OpenDocument packages, with zipfile and ElementTree only.
       one JSON line per FILE: {"summary": [18 texts], "docsummary": [15
       texts]}, each row's text as the grids show it (CP932-showable UTF-8,
       "?" for the rest); a package it cannot read gives {"error": why}
+  package_props.py make FILE NAME=CONTENT...
+      writes a package of those members, in that order: "mimetype" stored,
+      the others deflated
   package_props.py compare ORIGINAL CHANGED TITLE
       "OK" when CHANGED has the title TITLE, every member but the one that
       holds the title has the same bytes (header, data) as in ORIGINAL, and
@@ -283,5 +286,11 @@ if __name__ == "__main__":
     if sys.argv[1] == "show":
         for path in sys.argv[2:]:
             print(json.dumps(show(path), ensure_ascii=False))
+    elif sys.argv[1] == "make":
+        with zipfile.ZipFile(sys.argv[2], "w") as z:
+            for member in sys.argv[3:]:
+                name, content = member.split("=", 1)
+                method = zipfile.ZIP_STORED if name == "mimetype" else zipfile.ZIP_DEFLATED
+                z.writestr(name, content.encode("utf-8"), compress_type=method)
     elif sys.argv[1] == "compare":
         print(compare(sys.argv[2], sys.argv[3], sys.argv[4]))
