@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/storage/CompoundFile.h"
 #include "platform/storage/File.h"
@@ -196,9 +197,20 @@ HRESULT PropertyStorage::WriteMultiple(ULONG cpspec, const PROPSPEC rgpspec[],
   if (cpspec == 0) return S_OK;
   if (rgpspec == nullptr || rgpropvar == nullptr) return STG_E_INVALIDPOINTER;
   if (propidNameFirst < 2 || propidNameFirst >= PID_LOCALE) return STG_E_INVALIDPARAMETER;
+  // A property that reads as VT_EMPTY, absent or stored so, keeps what it
+  // has: the writes offer a typed value for each such row, which only a
+  // package's set takes.
+  std::vector<PROPVARIANT> current(cpspec);
+  if (HRESULT hr = parsed_.ReadMultiple(section_, std::span(rgpspec, cpspec), current);
+      FAILED(hr)) {
+    return hr;
+  }
+  std::vector<PROPVARIANT> values(rgpropvar, rgpropvar + cpspec);
+  for (ULONG i = 0; i < cpspec; ++i) {
+    if (current[i].vt == VT_EMPTY) values[i] = PROPVARIANT{};
+  }
   std::string changed;
-  HRESULT hr = parsed_.WriteMultiple(section_, std::span(rgpspec, cpspec),
-                                     std::span(rgpropvar, cpspec), changed);
+  HRESULT hr = parsed_.WriteMultiple(section_, std::span(rgpspec, cpspec), values, changed);
   if (FAILED(hr)) return hr;
   // Writing back what is there already leaves the file untouched.
   if (changed == parsed_.Bytes()) return S_OK;

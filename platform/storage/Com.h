@@ -63,7 +63,8 @@ class IPropertyStorage : public IUnknown {
   // S_OK when any of the named properties exists, S_FALSE when none does;
   // each missing one is VT_EMPTY with a zero value part.
   virtual HRESULT ReadMultiple(ULONG cpspec, const PROPSPEC rgpspec[], PROPVARIANT rgpropvar[]) = 0;
-  // Replaces the named properties the set has; the change is in the file
+  // Replaces the named properties the set has (a compound file's property
+  // that reads as VT_EMPTY is left as it is); the change is in the file
   // when this returns S_OK, and a failure to put it there is the result:
   // STG_E_ACCESSDENIED only when the file's folder may not be written.
   virtual HRESULT WriteMultiple(ULONG cpspec, const PROPSPEC rgpspec[],

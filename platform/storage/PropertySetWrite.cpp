@@ -237,11 +237,7 @@ HRESULT PropertySetStream::WriteMultiple(std::size_t section, std::span<const PR
     if (section >= sections_.size()) continue;
     const Section& target = sections_[section];
     const Property* property = Find(target, id);
-    // A property the set lacks, or holds as VT_EMPTY, is never given a type.
-    if (property == nullptr || property->value.vt == VT_EMPTY ||
-        SameValue(property->value, value)) {
-      continue;
-    }
+    if (property == nullptr || SameValue(property->value, value)) continue;
     // Every string of the set is stored in its code page; a new one would
     // make them all read differently.
     if (id == PID_CODEPAGE) return STG_E_INVALIDPARAMETER;

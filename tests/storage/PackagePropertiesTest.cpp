@@ -77,7 +77,7 @@ const std::string kMeta =
     R"(<meta:keyword>alpha</meta:keyword><meta:keyword>beta</meta:keyword>)"
     R"(<meta:editing-duration>P1DT2H3M4.5S</meta:editing-duration>)"
     R"(<meta:creation-date>2024-05-01T10:20:30.123456789</meta:creation-date>)"
-    R"(<meta:template xlink:type="simple" xlink:href="Normal.ott"/>)"
+    R"(<meta:template xlink:type="simple" xlink:href='Normal.ott'/>)"
     R"(<meta:document-statistic meta:page-count="2" meta:paragraph-count="5"/>)"
     R"(</office:meta></office:document-meta>)";
 
@@ -241,8 +241,9 @@ TEST(PackagePropertiesTest, WriteSplicesOnlyTheChangedText) {
        "meta.xml", "<meta:keyword>alpha</meta:keyword><meta:keyword>beta</meta:keyword>",
        "<meta:keyword>x</meta:keyword><meta:keyword>y</meta:keyword>"
        "<meta:keyword>z</meta:keyword>"},
-      {"attribute value", true, kSummary, 7, [](std::string& k) { return Text("a\"b", k); },
-       "meta.xml", "Normal.ott", "a&quot;b"},
+      // Single-quoted, as some writers quote.
+      {"attribute value", true, kSummary, 7, [](std::string& k) { return Text("a\"b'c", k); },
+       "meta.xml", "Normal.ott", "a&quot;b&apos;c"},
       {"attribute added", true, kSummary, 15, [](std::string&) { return Number(40); }, "meta.xml",
        "meta:paragraph-count=\"5\"", "meta:paragraph-count=\"5\" meta:word-count=\"40\""},
       {"duration", true, kSummary, 10, [](std::string&) { return Time(3'600'000'0000ull); },

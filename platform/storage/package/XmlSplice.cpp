@@ -25,6 +25,10 @@ std::string Escape(std::string_view text, bool attribute) {
       case '"':
         out += attribute ? "&quot;" : "\"";
         break;
+      // Both quotes, since a value may be quoted with either.
+      case '\'':
+        out += attribute ? "&apos;" : "'";
+        break;
       case '\n':
         out += attribute ? "&#10;" : "\n";
         break;

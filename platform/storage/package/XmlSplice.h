@@ -23,8 +23,8 @@ std::string ApplySplices(std::string_view part, std::vector<Splice> splices);
 // UTF-8 text as character data: & < > escaped, and a carriage return as a
 // reference, since a reader turns a literal one into a line feed.
 std::string EscapeText(std::string_view text);
-// The same for a value between double quotes: " and the whitespace a reader
-// would normalise to spaces are escaped too.
+// The same for an attribute value: both quotes, and the whitespace a reader
+// would normalise to spaces, are escaped too.
 std::string EscapeAttribute(std::string_view text);
 
 // The splice that makes `element`'s content the text `text` (UTF-8,
