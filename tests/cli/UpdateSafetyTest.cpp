@@ -20,6 +20,9 @@
 #include <thread>
 
 #include "platform/storage/CompoundFile.h"
+#include "platform/storage/Journal.h"
+#include "platform/storage/zip/Archive.h"
+#include "storage/zip/ZipFixture.h"
 #include "support/ExternalReaders.h"
 #include "support/TestDocument.h"
 
@@ -33,12 +36,22 @@ using fixture::ReadWholeFile;
 // place and the document moves between a few states only.
 const std::string kTitles[] = {"title one", "title two"};
 
+pid_t Spawn(std::vector<std::string> args, const std::string& output);
+
 // Starts `tavrin-cli update PATH --set summary:title=TITLE --yes` with its
 // messages going to `output` (or nowhere).
 pid_t StartUpdate(const std::string& path, const std::string& title,
                   const std::string& output = "/dev/null") {
-  std::vector<std::string> args{TAVRIN_CLI, "update", path, "--set", "summary:title=" + title,
-                                "--yes"};
+  return Spawn({TAVRIN_CLI, "update", path, "--set", "summary:title=" + title, "--yes"}, output);
+}
+
+// Starts a change of a package's docProps/core.xml to `content`.
+pid_t StartPackageWrite(const std::string& path, const std::string& content,
+                        const std::string& output = "/dev/null") {
+  return Spawn({TAVRIN_ZIP_WRITE, path, "docProps/core.xml", content}, output);
+}
+
+pid_t Spawn(std::vector<std::string> args, const std::string& output) {
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
@@ -73,13 +86,17 @@ class UpdateSafetyTest : public ::testing::Test {
     journal = path + ".tavrin-journal";
   }
 
+  using Starter = pid_t (*)(const std::string& path, const std::string& title,
+                            const std::string& output);
+
   // What an update that runs to its end makes of `before`.
-  const std::string& Updated(const std::string& before, const std::string& title) {
+  const std::string& Updated(const std::string& before, const std::string& title,
+                             Starter starter = StartUpdate) {
     auto found = updated_.find({before, title});
     if (found != updated_.end()) return found->second;
     const std::string scratch = dir.Put("clean.doc", before);
     const Clock::time_point start = Clock::now();
-    EXPECT_EQ(Wait(StartUpdate(scratch, title)), 0);
+    EXPECT_EQ(Wait(starter(scratch, title, "/dev/null")), 0);
     longest_ = std::max(longest_, Clock::now() - start);
     return updated_[{before, title}] = ReadWholeFile(scratch);
   }
@@ -101,6 +118,24 @@ class UpdateSafetyTest : public ::testing::Test {
     }
   }
 
+  // The same for a package: its recovery, its archive and every member.
+  void OpenAndReadPackage(const std::string& where, bool& rolledBack) {
+    const bool journalLeft = std::filesystem::exists(journal);
+    std::unique_ptr<storage::File> file;
+    std::unique_ptr<storage::zip::Archive> archive;
+    ASSERT_TRUE(storage::File::Open(path, file).ok()) << where;
+    const storage::Status recovered = storage::RecoverDocument(*file);
+    rolledBack = recovered.code() == TAVRIN_S_ROLLEDBACK;
+    ASSERT_TRUE(recovered.code() == S_OK || (journalLeft && rolledBack))
+        << where << ": " << recovered.text();
+    const storage::Status opened = storage::zip::Archive::Open(*file, archive);
+    ASSERT_TRUE(opened.ok()) << where << ": " << opened.text();
+    for (const storage::zip::Member& member : archive->members()) {
+      std::string content;
+      EXPECT_TRUE(archive->Read(member, 1 << 20, content).ok()) << where << ": " << member.name;
+    }
+  }
+
   fixture::ScratchDir dir;
   std::string original, path, journal;
   Clock::duration longest_{};
@@ -110,42 +145,83 @@ class UpdateSafetyTest : public ::testing::Test {
 };
 
 TEST_F(UpdateSafetyTest, AKilledUpdateNeverLeavesADamagedDocument) {
-  constexpr int kKills = 300;
-  constexpr auto kBudget = std::chrono::seconds(35);
-  for (const std::string& title : kTitles) Updated(original, title);
-  // Delays from nothing to a little more than the longest whole update.
-  const auto span = std::chrono::duration_cast<std::chrono::microseconds>(longest_ * 5 / 4);
-  std::mt19937 random(20240917);
-  std::uniform_int_distribution<std::int64_t> delay(0, span.count());
-  int kills = 0, finished = 0, journalsLeft = 0, changed = 0;
-  const Clock::time_point start = Clock::now();
-  for (; kills < kKills && Clock::now() - start < kBudget; ++kills) {
-    const std::string& title = kTitles[kills % 2];
-    const std::string before = ReadWholeFile(path);
-    const std::string& after = Updated(before, title);
-    const pid_t child = StartUpdate(path, title);
-    std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
-    kill(child, SIGKILL);
-    if (Wait(child) == 0) ++finished;
-    const std::string where = "kill " + std::to_string(kills);
-    if (std::filesystem::exists(journal)) ++journalsLeft;
-    bool rolledBack = false;
-    OpenAndRead(where, rolledBack);
-    if (HasFatalFailure()) return;
-    const std::string now = ReadWholeFile(path);
-    ASSERT_TRUE(now == before || now == after) << where << ": the document is neither";
-    if (rolledBack) {
-      EXPECT_EQ(now, before) << where;
+  struct Case {
+    const char* what;
+    std::string name;      // of the document
+    std::string original;  // its bytes
+    // The two changes the kills alternate between.
+    std::vector<std::string> titles;
+    Starter start;
+    bool package;  // read back as a package, else as a compound document
+    int kills;
+    std::chrono::seconds budget;
+  };
+  std::string noise;
+  for (int i = 0; i < 3000; ++i) noise += static_cast<char>('!' + (i * 7919) % 89);
+  const std::string package = storage::zip::fixture::BuildZip(
+      dir.Put("built.docx", ""),
+      "z.writestr('[Content_Types].xml', '<Types>' + 'type ' * 200 + '</Types>')\n"
+      "z.writestr('docProps/core.xml', '<core>' + 'Author: Someone ' * 20 + '</core>')\n"
+      "z.writestr('word/document.xml', '<doc>' + 'body ' * 20000 + '</doc>')\n");
+  const std::vector<Case> cases = {
+      {"compound document, tavrin-cli update", "doc.doc", original,
+       std::vector<std::string>(std::begin(kTitles), std::end(kTitles)), StartUpdate, false, 300,
+       std::chrono::seconds(35)},
+      // The first change grows the member and shifts what follows it; the
+      // ones after it fit in place.
+      {"package, docProps/core.xml",
+       "doc.docx",
+       package,
+       {"<core>" + noise + "</core>", "<core>short</core>"},
+       StartPackageWrite,
+       true,
+       200,
+       std::chrono::seconds(20)},
+  };
+  for (const Case& c : cases) {
+    path = dir.Put(c.name, c.original);
+    journal = path + ".tavrin-journal";
+    longest_ = {};
+    for (const std::string& title : c.titles) Updated(c.original, title, c.start);
+    // Delays from nothing to a little more than the longest whole update.
+    const auto span = std::chrono::duration_cast<std::chrono::microseconds>(longest_ * 5 / 4);
+    std::mt19937 random(20240917);
+    std::uniform_int_distribution<std::int64_t> delay(0, span.count());
+    int kills = 0, finished = 0, journalsLeft = 0, changed = 0;
+    const Clock::time_point start = Clock::now();
+    for (; kills < c.kills && Clock::now() - start < c.budget; ++kills) {
+      const std::string& title = c.titles[static_cast<std::size_t>(kills) % 2];
+      const std::string before = ReadWholeFile(path);
+      const std::string& after = Updated(before, title, c.start);
+      const pid_t child = c.start(path, title, "/dev/null");
+      std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
+      kill(child, SIGKILL);
+      if (Wait(child) == 0) ++finished;
+      const std::string where = std::string(c.what) + ", kill " + std::to_string(kills);
+      if (std::filesystem::exists(journal)) ++journalsLeft;
+      bool rolledBack = false;
+      if (c.package) {
+        OpenAndReadPackage(where, rolledBack);
+      } else {
+        OpenAndRead(where, rolledBack);
+      }
+      if (HasFatalFailure()) return;
+      const std::string now = ReadWholeFile(path);
+      ASSERT_TRUE(now == before || now == after) << where << ": the document is neither";
+      if (rolledBack) {
+        EXPECT_TRUE(now == before) << where;
+      }
+      EXPECT_FALSE(std::filesystem::exists(journal)) << where;
+      if (now == after) ++changed;
     }
-    EXPECT_FALSE(std::filesystem::exists(journal)) << where;
-    if (now == after) ++changed;
+    const std::chrono::duration<double> seconds = Clock::now() - start;
+    std::cout << c.what << ": kills tried: " << kills << " in " << seconds.count()
+              << " s (one update takes "
+              << std::chrono::duration_cast<std::chrono::milliseconds>(longest_).count()
+              << " ms); ran to the end: " << finished << "; changed: " << changed
+              << "; journals left and rolled back: " << journalsLeft << "\n";
+    EXPECT_GE(kills, 50) << c.what;
   }
-  const std::chrono::duration<double> seconds = Clock::now() - start;
-  std::cout << "kills tried: " << kills << " in " << seconds.count() << " s (one update takes "
-            << std::chrono::duration_cast<std::chrono::milliseconds>(longest_).count()
-            << " ms); ran to the end: " << finished << "; changed: " << changed
-            << "; journals left and rolled back: " << journalsLeft << "\n";
-  EXPECT_GE(kills, 50);
 }
 
 TEST_F(UpdateSafetyTest, TwoUpdatesAtOnceLeaveOneResultNeverAMix) {

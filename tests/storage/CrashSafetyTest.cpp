@@ -17,6 +17,7 @@
 #include "platform/storage/Format.h"
 #include "storage/SampleDocument.h"
 #include "support/ExternalReaders.h"
+#include "support/FaultKinds.h"
 #include "support/FaultySystemCalls.h"
 #include "support/PowerCutSystemCalls.h"
 #include "support/TestDocument.h"
@@ -30,91 +31,9 @@ using fixture::ReadWholeFile;
 using Call = FaultySystemCalls::Call;
 using Fault = FaultySystemCalls::Fault;
 using Loss = PowerCutSystemCalls::Loss;
-
-const char* CallName(Call call) {
-  switch (call) {
-    case Call::kOpen:
-      return "open";
-    case Call::kSetLock:
-      return "lock";
-    case Call::kReadAt:
-      return "read";
-    case Call::kWriteAt:
-      return "write";
-    case Call::kSync:
-      return "fsync";
-    case Call::kTruncate:
-      return "truncate";
-    case Call::kStat:
-      return "stat";
-    case Call::kClose:
-      return "close";
-    case Call::kUnlink:
-      return "unlink";
-    case Call::kRealPath:
-      return "realpath";
-    case Call::kBootId:
-      return "boot id";
-  }
-  return "?";
-}
-
-// One way of breaking the Nth call.
-struct FaultKind {
-  const char* name;
-  std::function<bool(Call)> appliesTo;
-  std::function<std::unique_ptr<FaultySystemCalls>(std::size_t n)> make;
-  bool crash = false;
-  // The machine goes down, and is up again for the next open.
-  bool restarts = false;
-  // What was not flushed becomes noise.
-  bool garbles = false;
-};
-
-std::vector<FaultKind> FaultKinds() {
-  const auto any = [](Call) { return true; };
-  const auto failing = [](int error) {
-    return [error](std::size_t n) {
-      auto calls = std::make_unique<FaultySystemCalls>();
-      calls->Break({.n = n, .fault = Fault::kError, .error = error});
-      return calls;
-    };
-  };
-  const auto shortened = [](int error) {
-    return [error](std::size_t n) {
-      auto calls = std::make_unique<FaultySystemCalls>();
-      calls->Break({.n = n, .fault = Fault::kShort, .error = error});
-      return calls;
-    };
-  };
-  const auto powerCut = [](Loss loss, std::uint32_t seed = 0) {
-    return [loss, seed](std::size_t n) {
-      auto calls =
-          std::make_unique<PowerCutSystemCalls>(loss, static_cast<std::uint32_t>(n) * 7919 + seed);
-      calls->Break({.n = n, .fault = Fault::kCrash});
-      return std::unique_ptr<FaultySystemCalls>(std::move(calls));
-    };
-  };
-  return {
-      {"EIO", any, failing(EIO)},
-      {"ENOSPC", any, failing(ENOSPC)},
-      {"short", [](Call c) { return c == Call::kReadAt || c == Call::kWriteAt; }, shortened(0)},
-      {"short, then disk full", [](Call c) { return c == Call::kWriteAt; }, shortened(ENOSPC)},
-      {"crash", any,
-       [](std::size_t n) {
-         auto calls = std::make_unique<FaultySystemCalls>();
-         calls->Break({.n = n, .fault = Fault::kCrash});
-         return calls;
-       },
-       true},
-      {"power cut, unflushed lost", any, powerCut(Loss::kLost), true, true},
-      {"power cut, unflushed garbled", any, powerCut(Loss::kGarbled), true, true, true},
-      // Which unflushed writes survive is drawn at random: three draws.
-      {"power cut, unflushed partly kept (1)", any, powerCut(Loss::kPartlyKept, 1), true, true},
-      {"power cut, unflushed partly kept (2)", any, powerCut(Loss::kPartlyKept, 2), true, true},
-      {"power cut, unflushed partly kept (3)", any, powerCut(Loss::kPartlyKept, 3), true, true},
-  };
-}
+using fixture::CallName;
+using fixture::FaultKind;
+using fixture::FaultKinds;
 
 const std::vector<std::string> kRootStreams = {kSummary, kDocSummary, "WordDocument", "1Table"};
 

@@ -87,15 +87,22 @@ Status Archive::Open(const File& file, std::unique_ptr<Archive>& out) {
   const std::uint64_t size = file.size();
   if (size < kEndFixed) return Bad("the file has " + std::to_string(size) + " bytes, too few");
 
-  // 1. The end record.
-  const std::uint64_t tailStart = size - std::min<std::uint64_t>(size, kEndFixed + kMaxComment);
+  // 1. The end record. Most packages have no comment: a short read finds
+  // it, and only a long comment costs the longest read.
+  std::uint64_t tailStart = 0;
   std::string tail;
-  if (Status read = a.ReadAll(tailStart, static_cast<std::size_t>(size - tailStart), tail);
-      !read.ok()) {
-    return read;
-  }
   std::size_t at = 0;
-  if (!FindEndRecord(tail, at)) return Bad("no end-of-central-directory record");
+  bool found = false;
+  for (const std::uint64_t reach : {std::uint64_t{4096}, std::uint64_t{kEndFixed + kMaxComment}}) {
+    tailStart = size - std::min<std::uint64_t>(size, reach);
+    if (Status read = a.ReadAll(tailStart, static_cast<std::size_t>(size - tailStart), tail);
+        !read.ok()) {
+      return read;
+    }
+    found = FindEndRecord(tail, at);
+    if (found || tailStart == 0) break;
+  }
+  if (!found) return Bad("no end-of-central-directory record");
   a.endRecordOffset_ = tailStart + at;
   a.endRecord_ = tail.substr(at);
   const std::string_view record = a.endRecord_;

@@ -59,7 +59,8 @@ class Archive {
   // directory, in the given order), all in one all-or-nothing change through
   // the journal and CommitPlan. Members not named keep every byte. A
   // replacement whose content equals the member's present content is no
-  // change. After success this Archive describes the new file. After a
+  // change. `file` is the one this Archive was opened on, now writable
+  // (STG_E_INVALIDPARAMETER otherwise). After success this Archive describes the new file. After a
   // failure that may have touched the file, this Archive refuses every
   // further call with STG_E_REVERTED: reopen the file.
   struct Change {

@@ -77,6 +77,7 @@ OpenPackage Open(const std::string& path) {
   OpenPackage package;
   package.status = File::Open(path, package.file);
   if (package.status.ok()) package.status = RecoverDocument(*package.file);
+  package.recovered = package.status.code();
   if (package.status.ok()) package.status = Archive::Open(*package.file, package.archive);
   return package;
 }

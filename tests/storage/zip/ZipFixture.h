@@ -32,6 +32,9 @@ struct OpenPackage {
   std::unique_ptr<File> file;
   std::unique_ptr<Archive> archive;
   Status status;
+  // What the open's recovery said: TAVRIN_S_ROLLEDBACK when it undid a
+  // change a crash cut off.
+  HRESULT recovered = S_OK;
 };
 OpenPackage Open(const std::string& path);
 
