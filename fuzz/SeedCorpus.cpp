@@ -384,6 +384,36 @@ void EditMasks() {
            "00-99 (0)"));
 }
 
+// Element choice, attribute choice, counted text choices, then the part.
+std::string Splice(char element, char attribute, const std::string& choices,
+                   const std::string& part) {
+  return std::string{element, attribute, static_cast<char>(choices.size())} + choices + part;
+}
+
+void XmlSplices() {
+  const std::string t = "xml_splice";
+  const std::string core =
+      "<?xml version='1.0' encoding='UTF-8' standalone='yes'?>\r\n"
+      "<cp:coreProperties xmlns:cp='http://schemas.openxmlformats.org/package/2006/metadata/"
+      "core-properties' xmlns:dc=\"http://purl.org/dc/elements/1.1/\">\r\n"
+      "  <dc:title>Old &amp; title</dc:title><!-- c -->\r\n  <cp:keywords/>\r\n"
+      "  <dc:creator><![CDATA[a<b]]></dc:creator>\r\n</cp:coreProperties>";
+  Put(t, "core-title", Splice(1, 0, "\x01\x02\x06\x08", core));
+  Put(t, "core-self-closing", Splice(2, 0, "\x00\x0D\x0E", core));
+  Put(t, "core-cdata", Splice(3, 0, "\x0B\x04", core));
+  Put(t, "meta-attribute",
+      Splice(
+          2, 1, "\x04\x07\x09",
+          "<office:document-meta xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\""
+          " xmlns:meta=\"urn:oasis:names:tc:opendocument:xmlns:meta:1.0\"><office:meta>"
+          "<meta:document-statistic meta:page-count='2' meta:word-count=\"5\"/>"
+          "<meta:keyword>k</meta:keyword></office:meta></office:document-meta>"));
+  Put(t, "default-namespace",
+      Splice(1, 0, "\x0F\x0C",
+             "<Properties xmlns=\"http://schemas.openxmlformats.org/officeDocument/2006/"
+             "extended-properties\"><Company>A&#x42;C</Company></Properties>"));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -398,5 +428,6 @@ int main(int argc, char** argv) {
   DefaultsFiles();
   DateTimes();
   EditMasks();
+  XmlSplices();
   return 0;
 }

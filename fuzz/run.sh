@@ -25,7 +25,7 @@ done
 shift $((OPTIND - 1))
 targets=("$@")
 if ((${#targets[@]} == 0)); then
-  targets=(compound_file property_set profile defaults_file date_time edit_mask zip_archive)
+  targets=(compound_file property_set profile defaults_file date_time edit_mask xml_splice zip_archive)
 fi
 
 failed=0

@@ -7,6 +7,7 @@
 
 namespace tavrin {
 
-inline constexpr std::string_view kDocumentExtensions[] = {"doc", "xls", "ppt"};
+inline constexpr std::string_view kDocumentExtensions[] = {
+    "doc", "xls", "ppt", "docx", "xlsx", "pptx", "xlsm", "pptm", "odt", "ods", "odp"};
 
 }  // namespace tavrin

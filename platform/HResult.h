@@ -62,13 +62,17 @@ inline constexpr HRESULT TAVRIN_E_UNUSABLEJOURNAL = MakeHResult(0xA0040001u);
 // is to be told; everything else treats it as S_OK.
 inline constexpr HRESULT TAVRIN_S_ROLLEDBACK = MakeHResult(0x20040002u);
 // This program's own, for ZIP packages (Office Open XML, OpenDocument): a
-// file that is not a ZIP archive or whose records contradict each other; a
-// well-formed one using what the engine does not change (ZIP64, several
-// disks, encryption, an unknown compression method); a member whose content
-// is larger than the reader allows.
+// file that is not a ZIP archive or whose records contradict each other, or
+// whose property part is not well-formed XML, declares a document type or
+// passes the size limit; a well-formed one using what the engine does not
+// change (ZIP64, several disks, encryption, an unknown compression method); a
+// member whose content is larger than the reader allows.
 inline constexpr HRESULT TAVRIN_E_BADPACKAGE = MakeHResult(0xA0040003u);
 inline constexpr HRESULT TAVRIN_E_UNSUPPORTEDPACKAGE = MakeHResult(0xA0040004u);
 inline constexpr HRESULT TAVRIN_E_MEMBERTOOLARGE = MakeHResult(0xA0040005u);
+// A change to a property whose part the package lacks: creating the part
+// would take a relationship and a content type this program does not write.
+inline constexpr HRESULT TAVRIN_E_NOPROPERTYPART = MakeHResult(0xA0040006u);
 
 inline constexpr std::uint32_t ERROR_ACCESS_DENIED = 5;
 inline constexpr std::uint32_t ERROR_SHARING_VIOLATION = 32;

@@ -55,6 +55,7 @@ unsigned CodePageOf(IPropertyStorage& set) {
 struct WriteStep {
   const WriteAction& replace;
   const UntranslatableText& untranslatable;
+  const KeptAbsent& keptAbsent;
 };
 
 SetWrite Run(const std::string& path, const FMTID& fmtid, ULONG count, Dialogs& dialogs,
@@ -108,6 +109,9 @@ SetWrite Run(const std::string& path, const FMTID& fmtid, ULONG count, Dialogs& 
     std::string why = write->untranslatable ? write->untranslatable(CodePageOf(*set.Get())) : "";
     dialogs.Message(Prefixed("Error PropStg.WriteMultiple", hr) + (why.empty() ? "" : "\r\n") +
                     why);
+  } else if (hr == TAVRIN_E_NOPROPERTYPART) {
+    dialogs.Message(Prefixed("Error PropStg.WriteMultiple", hr) + "\r\n" +
+                    Cp932("この文書には、変更した項目を保存する部分がないため変更できません"));
   } else if (hr == STG_E_ACCESSDENIED) {
     // The document itself opened for writing: only its folder, where the
     // journal goes, can have refused.
@@ -117,8 +121,22 @@ SetWrite Run(const std::string& path, const FMTID& fmtid, ULONG count, Dialogs& 
     dialogs.Message(Prefixed("Error PropStg.WriteMultiple", hr));
   }
   if (FAILED(hr)) return SetWrite::kFailed;
+  if (write->keptAbsent) {
+    for (std::size_t i = 0; i < asRead.size(); ++i) {
+      if (asRead[i].vt == VT_EMPTY && values.Span()[i].vt != VT_EMPTY &&
+          !set->TakesNewProperty(specs[i].propid)) {
+        write->keptAbsent(i);
+      }
+    }
+  }
+  // What the set holds now tells whether anything changed: a value offered
+  // for a property the set lacks may or may not have been added.
+  ValueList after(count);
+  if (FAILED(set->ReadMultiple(count, specs.data(), after.Span().data()))) {
+    return SetWrite::kChanged;
+  }
   for (std::size_t i = 0; i < asRead.size(); ++i) {
-    if (!storage::SameValue(asRead[i], values.Span()[i])) return SetWrite::kChanged;
+    if (!storage::SameValue(asRead[i], after.Span()[i])) return SetWrite::kChanged;
   }
   return SetWrite::kUnchanged;
 }
@@ -139,6 +157,13 @@ std::string OpenFailureMessage(HRESULT hr) {
       return "STG_E_INVALIDFUNCTION  ";
     case STG_E_REVERTED:
       return "STG_E_REVERTED   ";
+    case TAVRIN_E_BADPACKAGE:
+    case TAVRIN_E_MEMBERTOOLARGE:
+      return Prefixed("Error StgOpenStorage", hr) + "\r\n" +
+             Cp932("文書のパッケージが壊れているか、安全に読めない内容を含んでいます");
+    case TAVRIN_E_UNSUPPORTEDPACKAGE:
+      return Prefixed("Error StgOpenStorage", hr) + "\r\n" +
+             Cp932("このプログラムでは変更できない形式のパッケージです");
     default:
       return Prefixed("Error StgOpenStorage", hr);
   }
@@ -168,8 +193,8 @@ void ReadPropertySet(const std::string& path, const FMTID& fmtid, ULONG count, D
 
 SetWrite WritePropertySet(const std::string& path, const FMTID& fmtid, ULONG count,
                           Dialogs& dialogs, const WriteAction& replace,
-                          const UntranslatableText& untranslatable) {
-  const WriteStep write{replace, untranslatable};
+                          const UntranslatableText& untranslatable, const KeptAbsent& keptAbsent) {
+  const WriteStep write{replace, untranslatable, keptAbsent};
   return Run(path, fmtid, count, dialogs, nullptr, &write);
 }
 

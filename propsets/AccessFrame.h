@@ -57,9 +57,14 @@ using UntranslatableText = std::function<std::string(unsigned codePage)>;
 // replaced and all are written as they were read (empty). A write refused
 // for a text the set's code page cannot hold says so in its message, in the
 // words of `untranslatable`.
+// Told, after a write that went through, of entry i offered a value for a
+// property the set lacks and does not take (see TakesNewProperty).
+using KeptAbsent = std::function<void(std::size_t i)>;
+
 SetWrite WritePropertySet(const std::string& path, const FMTID& fmtid, ULONG count,
                           Dialogs& dialogs, const WriteAction& replace,
-                          const UntranslatableText& untranslatable = {});
+                          const UntranslatableText& untranslatable = {},
+                          const KeptAbsent& keptAbsent = {});
 
 // The message for a failed storage open.
 std::string OpenFailureMessage(HRESULT hr);

@@ -189,6 +189,10 @@ SetWrite WriteFrom(const std::string& path, const FMTID& fmtid, RowSet set,
             storedAsText.push_back(k);
           }
           const PROPVARIANT asRead = values[k];
+          // A property the set lacks is offered under the row's standard
+          // type: a package's set adds it, a compound file's set leaves it
+          // absent (the frame tells which, and the report says so).
+          if (values[k].vt == VT_EMPTY) values[k].vt = StandardType(rows[k].shownAs);
           Store(Convert(rows[k].shownAs, text), values[k], {texts, wideTexts});
           if (report) {
             const RowFate fate =
@@ -204,6 +208,9 @@ SetWrite WriteFrom(const std::string& path, const FMTID& fmtid, RowSet set,
           }
         }
         return UntranslatableCharacter(storedAsText, grid, keys, codePage);
+      },
+      [&](std::size_t k) {
+        if (report) report->Mark(set, static_cast<int>(k), RowFate::kMissing);
       });
   if (report && written == SetWrite::kFailed) report->SetFailed(set);
   return written;

@@ -2,8 +2,10 @@
 // Writing the selected rows of a grid into a document's two property sets.
 //
 // Every property is read and written back; only the value parts of the
-// selected rows' entries change, never a type tag, so a property the set
-// lacks stays absent and the thumbnail, heading pairs and titles of parts go
+// selected rows' entries change, never a type tag. A property the set lacks
+// whose row's text differs from the empty text shown for it is offered under
+// the row's standard type: a package's set adds it, a compound file's set
+// ignores it, so there it stays absent. The thumbnail, heading pairs and titles of parts go
 // back exactly as read. A selected row whose text is what this file's read
 // shows for its property keeps the stored value byte for byte: that is how a
 // row the user did not change, or a batch default equal to a file's own

@@ -12,6 +12,10 @@ packages=(
   fonts-ipafont-gothic fonts-dejavu-extra
   xvfb xauth
   python3 python3-olefile libgsf-bin time
+  # an independent reader of the packages tavrin-cli changed (a ctest)
+  libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-impress-nogui
+  # the XML property parts of document packages
+  libexpat1-dev
   # inflate, deflate and CRC for the ZIP packages
   zlib1g-dev
   # the icons and manual pages, and the checks of the desktop files

@@ -19,5 +19,5 @@ fuzz_build=${TAVRIN_FUZZ_BUILD_DIR:-build/fuzz-run}
 CC=clang CXX=clang++ cmake -S . -B "$fuzz_build" -G Ninja -DTAVRIN_FUZZ=ON \
   -DCMAKE_CXX_FLAGS="-O1 -g" -DTAVRIN_FUZZ_SECONDS="${TAVRIN_FUZZ_SECONDS:-15}"
 cmake --build "$fuzz_build" --target fuzz_compound_file fuzz_property_set fuzz_profile \
-  fuzz_defaults_file fuzz_date_time fuzz_edit_mask fuzz_zip_archive
+  fuzz_defaults_file fuzz_date_time fuzz_edit_mask fuzz_xml_splice fuzz_zip_archive
 ctest --test-dir "$fuzz_build" -L fuzz-run --output-on-failure -j "$(nproc)"

@@ -5,11 +5,14 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/WritePolicy.h"
 #include "platform/storage/CompoundFile.h"
 #include "platform/storage/File.h"
+#include "platform/storage/Journal.h"
 #include "platform/storage/PropertySet.h"
+#include "platform/storage/package/PackageStorage.h"
 
 namespace tavrin {
 
@@ -75,6 +78,7 @@ class PropertyStorage final : public IPropertyStorage {
   HRESULT ReadMultiple(ULONG cpspec, const PROPSPEC rgpspec[], PROPVARIANT rgpropvar[]) override;
   HRESULT WriteMultiple(ULONG cpspec, const PROPSPEC rgpspec[], const PROPVARIANT rgpropvar[],
                         PROPID propidNameFirst) override;
+  bool TakesNewProperty(PROPID) const override { return false; }
 
  private:
   Storage& owner_;
@@ -196,9 +200,20 @@ HRESULT PropertyStorage::WriteMultiple(ULONG cpspec, const PROPSPEC rgpspec[],
   if (cpspec == 0) return S_OK;
   if (rgpspec == nullptr || rgpropvar == nullptr) return STG_E_INVALIDPOINTER;
   if (propidNameFirst < 2 || propidNameFirst >= PID_LOCALE) return STG_E_INVALIDPARAMETER;
+  // A property that reads as VT_EMPTY, absent or stored so, keeps what it
+  // has: the writes offer a typed value for each such row, which only a
+  // package's set takes.
+  std::vector<PROPVARIANT> current(cpspec);
+  if (HRESULT hr = parsed_.ReadMultiple(section_, std::span(rgpspec, cpspec), current);
+      FAILED(hr)) {
+    return hr;
+  }
+  std::vector<PROPVARIANT> values(rgpropvar, rgpropvar + cpspec);
+  for (ULONG i = 0; i < cpspec; ++i) {
+    if (current[i].vt == VT_EMPTY) values[i] = PROPVARIANT{};
+  }
   std::string changed;
-  HRESULT hr = parsed_.WriteMultiple(section_, std::span(rgpspec, cpspec),
-                                     std::span(rgpropvar, cpspec), changed);
+  HRESULT hr = parsed_.WriteMultiple(section_, std::span(rgpspec, cpspec), values, changed);
   if (FAILED(hr)) return hr;
   // Writing back what is there already leaves the file untouched.
   if (changed == parsed_.Bytes()) return S_OK;
@@ -220,11 +235,31 @@ HRESULT StgOpenStorage(const char* nativePath, IStorage* pstgPriority, DWORD grf
     return STG_E_INVALIDPARAMETER;
   }
   if (grfMode != (STGM_READWRITE | STGM_SHARE_EXCLUSIVE)) return STG_E_INVALIDFLAG;
+  // A package opened ahead is taken as it is: only compound files are kept.
+  std::unique_ptr<storage::File> raw;
+  if (reuseScope != nullptr && reuseScope->path == nativePath && reuseScope->ahead != nullptr &&
+      reuseScope->file == nullptr && storage::package::LooksLikePackage(*reuseScope->ahead)) {
+    raw = std::move(reuseScope->ahead);
+  }
   std::unique_ptr<storage::CompoundFile> file;
-  HRESULT hr = TakeKept(nativePath, file);
+  HRESULT hr = S_OK;
+  if (raw == nullptr) hr = TakeKept(nativePath, file);
   if (FAILED(hr)) return hr;
-  if (file == nullptr) {
-    hr = storage::CompoundFile::Open(nativePath, file);
+  if (file == nullptr && raw == nullptr) {
+    if (storage::Status opened = storage::File::Open(nativePath, raw); !opened.ok()) {
+      return opened.code();
+    }
+  }
+  if (raw != nullptr) {
+    // Told apart before any journal is looked at: neither engine's change
+    // ever writes a file's first bytes, so a cut-off one cannot mislead this.
+    if (storage::package::LooksLikePackage(*raw)) {
+      const storage::Status recovered = storage::RecoverDocument(*raw);
+      if (!recovered.ok()) return recovered.code();
+      hr = storage::package::OpenPackageStorage(nativePath, std::move(raw), ppstgOpen);
+      return FAILED(hr) ? hr : recovered.code();
+    }
+    hr = storage::CompoundFile::Open(std::move(raw), file);
     if (FAILED(hr)) return hr;
   }
   *ppstgOpen = new Storage(nativePath, std::move(file));

@@ -63,11 +63,18 @@ class IPropertyStorage : public IUnknown {
   // S_OK when any of the named properties exists, S_FALSE when none does;
   // each missing one is VT_EMPTY with a zero value part.
   virtual HRESULT ReadMultiple(ULONG cpspec, const PROPSPEC rgpspec[], PROPVARIANT rgpropvar[]) = 0;
-  // Replaces the named properties the set has; the change is in the file
+  // Replaces the named properties the set has (a compound file's property
+  // that reads as VT_EMPTY is left as it is); the change is in the file
   // when this returns S_OK, and a failure to put it there is the result:
   // STG_E_ACCESSDENIED only when the file's folder may not be written.
   virtual HRESULT WriteMultiple(ULONG cpspec, const PROPSPEC rgpspec[],
                                 const PROPVARIANT rgpropvar[], PROPID propidNameFirst) = 0;
+  // Whether WriteMultiple adds the property `propid` when the set lacks it
+  // and is given a value for it. A package's parts hold an absent value as
+  // an absent element, and take a new one where the format has a home for
+  // it; a compound file's set keeps the properties it has, and leaves the
+  // others absent.
+  virtual bool TakesNewProperty(PROPID propid) const = 0;
 };
 
 class IPropertySetStorage : public IUnknown {

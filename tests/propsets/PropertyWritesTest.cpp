@@ -224,24 +224,36 @@ TEST_F(PropertyWritesTest, WhatIsNotWrittenLeavesTheFileByteForByte) {
   struct Case {
     const char* what;
     Entries summary;
-    int row;
-    const char* typed;
+    std::vector<std::pair<int, const char*>> typed;  // row, text
     std::vector<std::string> messages;
+    SetWrite outcome;
   };
   const std::vector<Case> cases{
       {"a property the set lacks",
        {{1, test::I2(932)}, {2, test::Lpstr("t")}},
-       2,
-       "new author",
-       {}},
-      {"a set with none of the properties", {{1, test::I2(932)}}, 0, "new title", {}},
+       {{2, "new author"}, {12, "7"}, {9, "2024/01/02 03:04:05"}},
+       {},
+       SetWrite::kUnchanged},
+      {"a set with none of the properties",
+       {{1, test::I2(932)}},
+       {{0, "new title"}},
+       {},
+       SetWrite::kUnchanged},
       {"text the set's code page cannot hold",
        {{1, test::I2(1252)}, {2, test::Lpstr("t")}},
-       0,
-       "Title: 題名",
+       {{0, "Title: 題名"}},
        {"Error PropStg.WriteMultiple\r\nHResult = $80070459\r\n" +
         Cp932("「タイトル」の「題」は、この文書の文字コード (コードページ 1252) "
-              "では保存できません")}},
+              "では保存できません")},
+       SetWrite::kFailed},
+      // The lacking title, offered as text, is neither refused nor named.
+      {"such text for a lacking property before a present one",
+       {{1, test::I2(1252)}, {4, test::Lpstr("a")}},
+       {{0, "題"}, {2, "作"}},
+       {"Error PropStg.WriteMultiple\r\nHResult = $80070459\r\n" +
+        Cp932("「作成者」の「作」は、この文書の文字コード (コードページ 1252) "
+              "では保存できません")},
+       SetWrite::kFailed},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -249,8 +261,8 @@ TEST_F(PropertyWritesTest, WhatIsNotWrittenLeavesTheFileByteForByte) {
                                       Section(test::kDocSummaryFmtid, kDocSummary));
     const std::string before = fixture::ReadWholeFile(path);
     testing::UpdateForm fresh;
-    fresh.Put(RowSet::kSummary, c.row, c.typed);
-    fresh.form.SetDocumentProperties(path);
+    for (const auto& [row, text] : c.typed) fresh.Put(RowSet::kSummary, row, text);
+    EXPECT_EQ(fresh.form.SetDocumentProperties(path), c.outcome);
     EXPECT_EQ(fresh.Messages(), c.messages);
     EXPECT_EQ(fixture::ReadWholeFile(path), before);
   }
