@@ -121,24 +121,19 @@ SetWrite Run(const std::string& path, const FMTID& fmtid, ULONG count, Dialogs& 
     dialogs.Message(Prefixed("Error PropStg.WriteMultiple", hr));
   }
   if (FAILED(hr)) return SetWrite::kFailed;
-  if (write->keptAbsent) {
-    for (std::size_t i = 0; i < asRead.size(); ++i) {
-      if (asRead[i].vt == VT_EMPTY && values.Span()[i].vt != VT_EMPTY &&
-          !set->TakesNewProperty(specs[i].propid)) {
-        write->keptAbsent(i);
-      }
-    }
-  }
-  // What the set holds now tells whether anything changed: a value offered
-  // for a property the set lacks may or may not have been added.
-  ValueList after(count);
-  if (FAILED(set->ReadMultiple(count, specs.data(), after.Span().data()))) {
-    return SetWrite::kChanged;
-  }
+  // A value offered for a property the set lacks changed the set only when
+  // the set takes new properties. Told from what was offered, not by
+  // reading the set again, so that a rehearsal says what the write would do.
+  bool changed = false;
   for (std::size_t i = 0; i < asRead.size(); ++i) {
-    if (!storage::SameValue(asRead[i], after.Span()[i])) return SetWrite::kChanged;
+    if (storage::SameValue(asRead[i], values.Span()[i])) continue;
+    if (asRead[i].vt == VT_EMPTY && !set->TakesNewProperty(specs[i].propid)) {
+      if (write->keptAbsent) write->keptAbsent(i);
+      continue;
+    }
+    changed = true;
   }
-  return SetWrite::kUnchanged;
+  return changed ? SetWrite::kChanged : SetWrite::kUnchanged;
 }
 
 }  // namespace
