@@ -13,6 +13,10 @@ void StoreLittleEndian(std::string& bytes, std::size_t at, std::size_t width, st
 
 }  // namespace
 
+void StoreU16(std::string& bytes, std::size_t at, std::uint16_t value) {
+  StoreLittleEndian(bytes, at, 2, value);
+}
+
 void StoreU32(std::string& bytes, std::size_t at, std::uint32_t value) {
   StoreLittleEndian(bytes, at, 4, value);
 }

@@ -38,6 +38,7 @@ inline std::uint32_t LoadU32(std::string_view bytes, std::size_t at) {
 inline std::uint64_t LoadU64(std::string_view bytes, std::size_t at) {
   return LoadU32(bytes, at) | std::uint64_t{LoadU32(bytes, at + 4)} << 32;
 }
+void StoreU16(std::string& bytes, std::size_t at, std::uint16_t value);
 void StoreU32(std::string& bytes, std::size_t at, std::uint32_t value);
 void StoreU64(std::string& bytes, std::size_t at, std::uint64_t value);
 

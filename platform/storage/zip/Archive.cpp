@@ -59,8 +59,8 @@ std::string Quoted(const Member& member) {
 bool FindEndRecord(std::string_view tail, std::size_t& at) {
   if (tail.size() < kEndFixed) return false;
   for (std::size_t i = tail.size() - kEndFixed + 1; i-- > 0;) {
-    if (Get32(tail, i) == kEndSignature &&
-        i + kEndFixed + Get16(tail, i + end::kCommentLength) == tail.size()) {
+    if (LoadU32(tail, i) == kEndSignature &&
+        i + kEndFixed + LoadU16(tail, i + end::kCommentLength) == tail.size()) {
       at = i;
       return true;
     }
@@ -106,16 +106,17 @@ Status Archive::Open(const File& file, std::unique_ptr<Archive>& out) {
   a.endRecordOffset_ = tailStart + at;
   a.endRecord_ = tail.substr(at);
   const std::string_view record = a.endRecord_;
-  if (Get16(record, end::kDisk) != 0 || Get16(record, end::kCentralDisk) != 0 ||
-      Get16(record, end::kEntriesHere) != Get16(record, end::kEntries)) {
-    if (Get16(record, end::kDisk) == 0xFFFF) return Unsupported("ZIP64 archive");
+  if (LoadU16(record, end::kDisk) != 0 || LoadU16(record, end::kCentralDisk) != 0 ||
+      LoadU16(record, end::kEntriesHere) != LoadU16(record, end::kEntries)) {
+    if (LoadU16(record, end::kDisk) == 0xFFFF) return Unsupported("ZIP64 archive");
     return Unsupported("an archive spanning several disks");
   }
-  const std::uint16_t count = Get16(record, end::kEntries);
-  a.centralSize_ = Get32(record, end::kCentralSize);
-  a.centralOffset_ = Get32(record, end::kCentralOffset);
+  const std::uint16_t count = LoadU16(record, end::kEntries);
+  a.centralSize_ = LoadU32(record, end::kCentralSize);
+  a.centralOffset_ = LoadU32(record, end::kCentralOffset);
   if (count == 0xFFFF || a.centralSize_ == 0xFFFFFFFFu || a.centralOffset_ == 0xFFFFFFFFu ||
-      (at >= kZip64LocatorSize && Get32(tail, at - kZip64LocatorSize) == kZip64LocatorSignature)) {
+      (at >= kZip64LocatorSize &&
+       LoadU32(tail, at - kZip64LocatorSize) == kZip64LocatorSignature)) {
     return Unsupported("ZIP64 archive");
   }
   // 2. The central directory, right before the end record.
@@ -132,32 +133,32 @@ Status Archive::Open(const File& file, std::unique_ptr<Archive>& out) {
   std::size_t pos = 0;
   a.members_.reserve(count);
   for (std::uint32_t i = 0; i < count; ++i) {
-    if (central.size() - pos < kCentralFixed || Get32(central, pos) != kCentralSignature) {
+    if (central.size() - pos < kCentralFixed || LoadU32(central, pos) != kCentralSignature) {
       return Bad("central-directory entry " + std::to_string(i) + " of " + std::to_string(count) +
                  " at " + std::to_string(a.centralOffset_ + pos) + " is missing or damaged");
     }
     const std::string_view entry(central.data() + pos, central.size() - pos);
-    const std::size_t nameLength = Get16(entry, central::kNameLength);
-    const std::size_t length = kCentralFixed + nameLength + Get16(entry, central::kExtraLength) +
-                               Get16(entry, central::kCommentLength);
+    const std::size_t nameLength = LoadU16(entry, central::kNameLength);
+    const std::size_t length = kCentralFixed + nameLength + LoadU16(entry, central::kExtraLength) +
+                               LoadU16(entry, central::kCommentLength);
     if (length > entry.size()) {
       return Bad("central-directory entry " + std::to_string(i) + " runs past the directory");
     }
     Member m;
     m.name.assign(entry.substr(kCentralFixed, nameLength));
-    m.flags = Get16(entry, central::kFlags);
-    m.method = Get16(entry, central::kMethod);
-    m.crc32 = Get32(entry, central::kCrc);
-    m.compressedSize = Get32(entry, central::kCompressed);
-    m.uncompressedSize = Get32(entry, central::kUncompressed);
-    m.localHeaderOffset = Get32(entry, central::kLocalOffset);
+    m.flags = LoadU16(entry, central::kFlags);
+    m.method = LoadU16(entry, central::kMethod);
+    m.crc32 = LoadU32(entry, central::kCrc);
+    m.compressedSize = LoadU32(entry, central::kCompressed);
+    m.uncompressedSize = LoadU32(entry, central::kUncompressed);
+    m.localHeaderOffset = LoadU32(entry, central::kLocalOffset);
     m.centralEntryOffset = a.centralOffset_ + pos;
     m.centralEntrySize = static_cast<std::uint32_t>(length);
     if (m.compressedSize == 0xFFFFFFFFu || m.uncompressedSize == 0xFFFFFFFFu ||
         m.localHeaderOffset == 0xFFFFFFFFu) {
       return Unsupported(Quoted(m) + " has ZIP64 sizes or offset");
     }
-    if (Get16(entry, central::kDiskStart) != 0) {
+    if (LoadU16(entry, central::kDiskStart) != 0) {
       return Unsupported(Quoted(m) + " starts on another disk");
     }
     if ((m.flags & (kFlagEncrypted | kFlagStrongEncryption | kFlagMaskedHeader)) != 0) {
@@ -182,21 +183,21 @@ Status Archive::Open(const File& file, std::unique_ptr<Archive>& out) {
                  ", inside the central directory at " + std::to_string(a.centralOffset_));
     }
     if (Status read = a.ReadAll(m.localHeaderOffset, kLocalFixed, header); !read.ok()) return read;
-    if (Get32(header, 0) != kLocalSignature) {
+    if (LoadU32(header, 0) != kLocalSignature) {
       return Bad(Quoted(m) + ": no local header at " + std::to_string(m.localHeaderOffset));
     }
-    const std::size_t nameLength = Get16(header, local::kNameLength);
-    const std::uint16_t flags = Get16(header, local::kFlags);
+    const std::size_t nameLength = LoadU16(header, local::kNameLength);
+    const std::uint16_t flags = LoadU16(header, local::kFlags);
     constexpr std::uint16_t kMustAgree = kFlagEncrypted | kFlagDescriptor | kFlagStrongEncryption;
-    if (Get16(header, local::kMethod) != m.method ||
+    if (LoadU16(header, local::kMethod) != m.method ||
         (flags & kMustAgree) != (m.flags & kMustAgree)) {
       return Bad(Quoted(m) + ": its local header gives method " +
-                 std::to_string(Get16(header, local::kMethod)) + " and flags " + Hex(flags) +
+                 std::to_string(LoadU16(header, local::kMethod)) + " and flags " + Hex(flags) +
                  ", the central directory method " + std::to_string(m.method) + " and flags " +
                  Hex(m.flags));
     }
     m.dataOffset =
-        m.localHeaderOffset + kLocalFixed + nameLength + Get16(header, local::kExtraLength);
+        m.localHeaderOffset + kLocalFixed + nameLength + LoadU16(header, local::kExtraLength);
     std::string name;
     if (Status read = a.ReadAll(m.localHeaderOffset + kLocalFixed, nameLength, name); !read.ok()) {
       return read;
@@ -204,9 +205,9 @@ Status Archive::Open(const File& file, std::unique_ptr<Archive>& out) {
     if (name != m.name) {
       return Bad(Quoted(m) + ": its local header names \"" + name + "\"");
     }
-    const std::uint32_t crc = Get32(header, local::kCrc);
-    const std::uint32_t compressed = Get32(header, local::kCompressed);
-    const std::uint32_t uncompressed = Get32(header, local::kUncompressed);
+    const std::uint32_t crc = LoadU32(header, local::kCrc);
+    const std::uint32_t compressed = LoadU32(header, local::kCompressed);
+    const std::uint32_t uncompressed = LoadU32(header, local::kUncompressed);
     if (compressed == 0xFFFFFFFFu || uncompressed == 0xFFFFFFFFu) {
       return Unsupported(Quoted(m) + " has ZIP64 sizes in its local header");
     }
@@ -234,11 +235,11 @@ Status Archive::Open(const File& file, std::unique_ptr<Archive>& out) {
           static_cast<std::size_t>(std::min<std::uint64_t>(16, a.centralOffset_ - place));
       if (Status read = a.ReadAll(place, room, descriptor); !read.ok()) return read;
       auto matches = [&](std::size_t from) {
-        return descriptor.size() >= from + 12 && Get32(descriptor, from) == m.crc32 &&
-               Get32(descriptor, from + 4) == m.compressedSize &&
-               Get32(descriptor, from + 8) == m.uncompressedSize;
+        return descriptor.size() >= from + 12 && LoadU32(descriptor, from) == m.crc32 &&
+               LoadU32(descriptor, from + 4) == m.compressedSize &&
+               LoadU32(descriptor, from + 8) == m.uncompressedSize;
       };
-      if (descriptor.size() >= 4 && Get32(descriptor, 0) == kDescriptorSignature && matches(4)) {
+      if (descriptor.size() >= 4 && LoadU32(descriptor, 0) == kDescriptorSignature && matches(4)) {
         m.descriptorSize = 16;
       } else if (matches(0)) {
         m.descriptorSize = 12;

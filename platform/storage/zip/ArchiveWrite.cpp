@@ -50,12 +50,12 @@ std::string Descriptor(const Member& member, const Encoded& encoded) {
   std::string bytes(member.descriptorSize, '\0');
   std::size_t at = 0;
   if (member.descriptorSize == 16) {
-    Put32(bytes, 0, kDescriptorSignature);
+    StoreU32(bytes, 0, kDescriptorSignature);
     at = 4;
   }
-  Put32(bytes, at, encoded.crc);
-  Put32(bytes, at + 4, static_cast<std::uint32_t>(encoded.data.size()));
-  Put32(bytes, at + 8, static_cast<std::uint32_t>(encoded.size));
+  StoreU32(bytes, at, encoded.crc);
+  StoreU32(bytes, at + 4, static_cast<std::uint32_t>(encoded.data.size()));
+  StoreU32(bytes, at + 8, static_cast<std::uint32_t>(encoded.size));
   return bytes;
 }
 
@@ -64,7 +64,8 @@ std::string Descriptor(const Member& member, const Encoded& encoded) {
 void PatchLocal(std::string& header, const Member& member, const Encoded& encoded) {
   const bool deferred = (member.flags & kFlagDescriptor) != 0;
   const auto patch = [&](std::size_t at, std::uint64_t value) {
-    if (!deferred || Get32(header, at) != 0) Put32(header, at, static_cast<std::uint32_t>(value));
+    if (!deferred || LoadU32(header, at) != 0)
+      StoreU32(header, at, static_cast<std::uint32_t>(value));
   };
   patch(local::kCrc, encoded.crc);
   patch(local::kCompressed, encoded.data.size());
@@ -72,9 +73,9 @@ void PatchLocal(std::string& header, const Member& member, const Encoded& encode
 }
 
 void PatchCentral(std::string& entry, std::size_t at, const Encoded& encoded) {
-  Put32(entry, at + central::kCrc, encoded.crc);
-  Put32(entry, at + central::kCompressed, static_cast<std::uint32_t>(encoded.data.size()));
-  Put32(entry, at + central::kUncompressed, static_cast<std::uint32_t>(encoded.size));
+  StoreU32(entry, at + central::kCrc, encoded.crc);
+  StoreU32(entry, at + central::kCompressed, static_cast<std::uint32_t>(encoded.data.size()));
+  StoreU32(entry, at + central::kUncompressed, static_cast<std::uint32_t>(encoded.size));
 }
 
 // A new member's local header and data, and its central entry but for the
@@ -84,26 +85,26 @@ void NewMember(const Archive::Change& change, std::string& local, std::string& e
   const std::uint32_t crc = Crc32(change.content);
   const auto nameLength = static_cast<std::uint16_t>(change.name.size());
   local.assign(kLocalFixed, '\0');
-  Put32(local, 0, kLocalSignature);
-  Put16(local, 4, kVersion20);
-  Put16(local, local::kMethod, kDeflated);
-  Put16(local, 12, kDosDate);
-  Put32(local, local::kCrc, crc);
-  Put32(local, local::kCompressed, static_cast<std::uint32_t>(data.size()));
-  Put32(local, local::kUncompressed, static_cast<std::uint32_t>(change.content.size()));
-  Put16(local, local::kNameLength, nameLength);
+  StoreU32(local, 0, kLocalSignature);
+  StoreU16(local, 4, kVersion20);
+  StoreU16(local, local::kMethod, kDeflated);
+  StoreU16(local, 12, kDosDate);
+  StoreU32(local, local::kCrc, crc);
+  StoreU32(local, local::kCompressed, static_cast<std::uint32_t>(data.size()));
+  StoreU32(local, local::kUncompressed, static_cast<std::uint32_t>(change.content.size()));
+  StoreU16(local, local::kNameLength, nameLength);
   local += change.name;
   local += data;
   entry.assign(kCentralFixed, '\0');
-  Put32(entry, 0, kCentralSignature);
-  Put16(entry, 4, kVersion20);
-  Put16(entry, 6, kVersion20);
-  Put16(entry, central::kMethod, kDeflated);
-  Put16(entry, 14, kDosDate);
-  Put32(entry, central::kCrc, crc);
-  Put32(entry, central::kCompressed, static_cast<std::uint32_t>(data.size()));
-  Put32(entry, central::kUncompressed, static_cast<std::uint32_t>(change.content.size()));
-  Put16(entry, central::kNameLength, nameLength);
+  StoreU32(entry, 0, kCentralSignature);
+  StoreU16(entry, 4, kVersion20);
+  StoreU16(entry, 6, kVersion20);
+  StoreU16(entry, central::kMethod, kDeflated);
+  StoreU16(entry, 14, kDosDate);
+  StoreU32(entry, central::kCrc, crc);
+  StoreU32(entry, central::kCompressed, static_cast<std::uint32_t>(data.size()));
+  StoreU32(entry, central::kUncompressed, static_cast<std::uint32_t>(change.content.size()));
+  StoreU16(entry, central::kNameLength, nameLength);
   entry += change.name;
 }
 
@@ -255,7 +256,7 @@ Status Archive::Write(File& file, const std::vector<Change>& changes) {
     for (const Change* change : added) {
       std::string local, entry;
       NewMember(*change, local, entry);
-      Put32(entry, central::kLocalOffset, static_cast<std::uint32_t>(shiftFrom + region.size()));
+      StoreU32(entry, central::kLocalOffset, static_cast<std::uint32_t>(shiftFrom + region.size()));
       region += local;
       newEntries += entry;
     }
@@ -264,7 +265,7 @@ Status Archive::Write(File& file, const std::vector<Change>& changes) {
       if (newOffset[i] > kMax32) {
         return {TAVRIN_E_UNSUPPORTEDPACKAGE, "the package would grow past 4 GiB, needing ZIP64"};
       }
-      Put32(directory, at + central::kLocalOffset, static_cast<std::uint32_t>(newOffset[i]));
+      StoreU32(directory, at + central::kLocalOffset, static_cast<std::uint32_t>(newOffset[i]));
       if (byMember[i] != nullptr) PatchCentral(directory, at, *byMember[i]);
     }
     directory += newEntries;
@@ -274,10 +275,10 @@ Status Archive::Write(File& file, const std::vector<Change>& changes) {
     }
     std::string record = endRecord_;
     const auto count = static_cast<std::uint16_t>(members_.size() + added.size());
-    Put16(record, end::kEntriesHere, count);
-    Put16(record, end::kEntries, count);
-    Put32(record, end::kCentralSize, static_cast<std::uint32_t>(directory.size()));
-    Put32(record, end::kCentralOffset, static_cast<std::uint32_t>(newCentral));
+    StoreU16(record, end::kEntriesHere, count);
+    StoreU16(record, end::kEntries, count);
+    StoreU32(record, end::kCentralSize, static_cast<std::uint32_t>(directory.size()));
+    StoreU32(record, end::kCentralOffset, static_cast<std::uint32_t>(newCentral));
     const std::uint64_t newEnd = newCentral + directory.size();
     // Every footprint only grows, so nothing of the old file is left past
     // the new end record.

@@ -1,10 +1,13 @@
 #pragma once
 // The fixed parts of the records of a ZIP archive, as little-endian bytes:
-// what the reader takes apart and the writer patches.
+// what the reader takes apart and the writer patches, through the engine's
+// little-endian loads and stores (Format.h).
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+
+#include "platform/storage/Format.h"
 
 namespace tavrin::storage::zip {
 
@@ -43,26 +46,6 @@ inline constexpr std::size_t kFlags = 8, kMethod = 10, kCrc = 16, kCompressed = 
 namespace end {
 inline constexpr std::size_t kDisk = 4, kCentralDisk = 6, kEntriesHere = 8, kEntries = 10,
                              kCentralSize = 12, kCentralOffset = 16, kCommentLength = 20;
-}
-
-inline std::uint16_t Get16(std::string_view bytes, std::size_t at) {
-  return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) |
-                                    static_cast<unsigned char>(bytes[at + 1]) << 8);
-}
-
-inline std::uint32_t Get32(std::string_view bytes, std::size_t at) {
-  return static_cast<std::uint32_t>(Get16(bytes, at)) |
-         static_cast<std::uint32_t>(Get16(bytes, at + 2)) << 16;
-}
-
-inline void Put16(std::string& bytes, std::size_t at, std::uint16_t value) {
-  bytes[at] = static_cast<char>(value & 0xFFu);
-  bytes[at + 1] = static_cast<char>(value >> 8);
-}
-
-inline void Put32(std::string& bytes, std::size_t at, std::uint32_t value) {
-  Put16(bytes, at, static_cast<std::uint16_t>(value & 0xFFFFu));
-  Put16(bytes, at + 2, static_cast<std::uint16_t>(value >> 16));
 }
 
 }  // namespace tavrin::storage::zip

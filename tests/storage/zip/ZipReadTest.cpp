@@ -58,10 +58,10 @@ TEST(ZipReadTest, ReadsEveryLayoutPythonWrites) {
 
 // Patches one little-endian field of the archive.
 void Put32At(std::string& bytes, std::size_t at, std::uint32_t value) {
-  Put32(bytes, at, value);
+  StoreU32(bytes, at, value);
 }
 void Put16At(std::string& bytes, std::size_t at, std::uint16_t value) {
-  Put16(bytes, at, value);
+  StoreU16(bytes, at, value);
 }
 
 std::size_t EndRecord(const std::string& bytes) {
@@ -103,7 +103,7 @@ TEST(ZipReadTest, RefusesWhatItCannotChangeSafelyAndChangesNothing) {
       {"a central directory that misses the end record", TAVRIN_E_BADPACKAGE,
        [](std::string& b) {
          const std::size_t e = EndRecord(b);
-         Put32At(b, e + end::kCentralOffset, Get32(b, e + end::kCentralOffset) - 1);
+         Put32At(b, e + end::kCentralOffset, LoadU32(b, e + end::kCentralOffset) - 1);
        }},
       {"fewer entries than the end record counts", TAVRIN_E_BADPACKAGE,
        [](std::string& b) {
@@ -121,7 +121,7 @@ TEST(ZipReadTest, RefusesWhatItCannotChangeSafelyAndChangesNothing) {
       {"overlapping members", TAVRIN_E_BADPACKAGE,
        [](std::string& b) {
          // The second member claims the first's data as well.
-         const std::uint32_t first = Get32(b, CentralEntry(b, 1) + central::kLocalOffset);
+         const std::uint32_t first = LoadU32(b, CentralEntry(b, 1) + central::kLocalOffset);
          Put32At(b, CentralEntry(b, 2) + central::kLocalOffset, first);
          Put32At(b, CentralEntry(b, 1) + central::kLocalOffset, 0);
        }},
